@@ -1,0 +1,32 @@
+# The commands of README.md. Everything builds in build/<preset>.
+PRESET ?= Release
+BUILD_DIR := build/$(PRESET)
+DEMO_DIR ?= out/demo
+
+.PHONY: all deps configure build test demo bench format clean
+
+all: build
+
+deps:
+	tools/install-deps.sh
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build --preset $(PRESET)
+
+test: build
+	ctest --preset $(PRESET) --timeout 300
+
+demo: build
+	$(BUILD_DIR)/cli/prismora demo $(DEMO_DIR)
+
+bench: build
+	$(BUILD_DIR)/bench/prismora_bench
+
+format:
+	git ls-files '*.h' '*.cpp' '*.cu' '*.cuh' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,33 @@
+// The alpha matte layer prepared for shading: its visible bounds and a smoothed
+// chamfer distance inside the shape on a grid around them.
+#pragma once
+
+#include <vector>
+
+#include "AE_Effect.h"
+
+namespace prismora {
+
+struct MatteField {
+    bool valid = false;
+    float center_x = 0.0f;
+    float center_y = 0.0f;
+    float width = 0.0f;
+    float height = 0.0f;
+    float left = 0.0f;
+    float top = 0.0f;
+    float right = 0.0f;
+    float bottom = 0.0f;
+    A_long grid_x = 0; // layer position of cell (0, 0)
+    A_long grid_y = 0;
+    A_long grid_width = 0;
+    A_long grid_height = 0;
+    std::vector<float> distance; // row-major on the grid, -1 outside the shape
+    std::vector<float> alpha;    // row-major on the grid, 0 to 1
+};
+
+// Builds the field from a matte world of the given pixel type; false (and an
+// invalid field) when the world has no visible pixel.
+template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, MatteField &field);
+
+} // namespace prismora

@@ -1,0 +1,44 @@
+// What differs between the host's three pixel depths: the channel type and the
+// scale to and from float. Everything per-pixel is one template over the host
+// pixel type (PF_Pixel8, PF_Pixel16, PF_PixelFloat) using these traits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "AE_Effect.h"
+
+namespace prismora {
+
+template <typename Pixel> struct PixelTraits;
+
+template <> struct PixelTraits<PF_Pixel8> {
+    static constexpr int kBitDepth = 8;
+    static float ToFloat(A_u_char v) { return static_cast<float>(v) / 255.0f; }
+};
+
+template <> struct PixelTraits<PF_Pixel16> {
+    static constexpr int kBitDepth = 16;
+    // White is 32768, so the scale is exactly 2^-15.
+    static float ToFloat(A_u_short v) { return static_cast<float>(v) * 0.000030517578125f; }
+};
+
+template <> struct PixelTraits<PF_PixelFloat> {
+    static constexpr int kBitDepth = 32;
+    static float ToFloat(PF_FpShort v) { return v; }
+};
+
+// Pixel (x, y) of a world; rowbytes is signed, so padded and bottom-up worlds work.
+template <typename Pixel> inline const Pixel *WorldPixelAt(const PF_EffectWorld &world, A_long x, A_long y)
+{
+    const char *base = reinterpret_cast<const char *>(world.data);
+    return reinterpret_cast<const Pixel *>(base + static_cast<std::ptrdiff_t>(y) * world.rowbytes +
+                                           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(sizeof(Pixel)));
+}
+
+template <typename Pixel> inline Pixel *WorldPixelAt(PF_EffectWorld &world, A_long x, A_long y)
+{
+    return const_cast<Pixel *>(WorldPixelAt<Pixel>(static_cast<const PF_EffectWorld &>(world), x, y));
+}
+
+} // namespace prismora

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the distribution packages the build and the tests need. Safe to run
+# again: packages already present are left alone. The CUDA toolkit (nvcc) is
+# part of every build machine and is not installed here.
+set -euo pipefail
+
+packages=(
+  cmake
+  ninja-build
+  g++
+  make
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  libopenimageio-dev
+  clang-format
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
