@@ -1,0 +1,2 @@
+// The effect's device code: kernels and their host-side launchers.
+#include <cuda_runtime.h>
