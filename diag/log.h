@@ -4,9 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace prismora {
+
+// The log file's path for a value of TEMP (null when unset): the directory
+// ("." when unset or empty), a separator unless it already ends in one, then
+// TPrismora_GPU.log.
+std::string LogFilePath(const char *temp_value);
 
 // Appends one line; a file that cannot be opened loses the line silently.
 void LogLine(std::string_view message);
