@@ -1,0 +1,225 @@
+#include "cpu/cpu_render.h"
+
+#include <cstdint>
+
+#include "cpu/gaussian_blur.h"
+#include "cpu/pixel_traits.h"
+#include "host/pre_render_data.h"
+#include "shading/glass_shader.h"
+
+namespace prismora {
+namespace {
+
+constexpr A_long kInputCheckoutId = 0;
+constexpr A_long kMatteCheckoutId = 1;
+
+// Layer pixel checkouts of one smart render. Everything the host handed out is
+// checked in exactly once: by CheckInAll() on the normal path, by the
+// destructor when an exception leaves the call.
+class LayerCheckouts {
+public:
+    LayerCheckouts(PF_ProgPtr effect_ref, const PF_SmartRenderCallbacks &cb)
+        : effect_ref_(effect_ref), cb_(cb)
+    {
+    }
+    LayerCheckouts(const LayerCheckouts &) = delete;
+    LayerCheckouts &operator=(const LayerCheckouts &) = delete;
+    ~LayerCheckouts() { CheckInAll(PF_Err_NONE); }
+
+    PF_Err CheckOut(A_long checkout_id, PF_EffectWorld **world)
+    {
+        *world = nullptr;
+        const PF_Err err = cb_.checkout_layer_pixels(effect_ref_, checkout_id, world);
+        if (err == PF_Err_NONE) {
+            checked_out_[checkout_id] = true;
+        }
+        return err;
+    }
+
+    // Checks in input, then matte; returns err if set, else the first check-in error.
+    PF_Err CheckInAll(PF_Err err)
+    {
+        for (A_long id : {kInputCheckoutId, kMatteCheckoutId}) {
+            if (checked_out_[id]) {
+                checked_out_[id] = false;
+                const PF_Err checkin_err = cb_.checkin_layer_pixels(effect_ref_, id);
+                if (err == PF_Err_NONE) {
+                    err = checkin_err;
+                }
+            }
+        }
+        return err;
+    }
+
+private:
+    PF_ProgPtr effect_ref_;
+    const PF_SmartRenderCallbacks &cb_;
+    bool checked_out_[2] = {false, false};
+};
+
+void StorePixel(PF_Pixel8 &dst, const FloatPixel &value)
+{
+    const uint32_t packed = PackPixel8(value);
+    dst.alpha = static_cast<A_u_char>(packed & 0xFFu);
+    dst.red = static_cast<A_u_char>((packed >> 8) & 0xFFu);
+    dst.green = static_cast<A_u_char>((packed >> 16) & 0xFFu);
+    dst.blue = static_cast<A_u_char>((packed >> 24) & 0xFFu);
+}
+
+void StorePixel(PF_Pixel16 &dst, const FloatPixel &value)
+{
+    const uint64_t packed = PackPixel16(value);
+    dst.alpha = static_cast<A_u_short>(packed & 0xFFFFu);
+    dst.red = static_cast<A_u_short>((packed >> 16) & 0xFFFFu);
+    dst.green = static_cast<A_u_short>((packed >> 32) & 0xFFFFu);
+    dst.blue = static_cast<A_u_short>((packed >> 48) & 0xFFFFu);
+}
+
+void StorePixel(PF_PixelFloat &dst, const FloatPixel &value)
+{
+    const FloatPixel clamped = ClampPixelFloat(value);
+    dst.alpha = clamped.alpha;
+    dst.red = clamped.red;
+    dst.green = clamped.green;
+    dst.blue = clamped.blue;
+}
+
+// Transparent black over the output's pixels (row padding is left alone).
+template <typename Pixel> void ClearWorld(PF_EffectWorld &output)
+{
+    for (A_long r = 0; r < output.height; ++r) {
+        for (A_long c = 0; c < output.width; ++c) {
+            *WorldPixelAt<Pixel>(output, c, r) = Pixel{};
+        }
+    }
+}
+
+template <typename Pixel>
+PF_Err RenderAtDepth(const PF_EffectWorld &input, PF_EffectWorld *output, const EffectSettings &settings,
+                     const PF_EffectWorld *matte_world)
+{
+    MatteField field;
+    const MatteField *matte = nullptr;
+    if (matte_world != nullptr) {
+        BuildMatteField<Pixel>(*matte_world, field);
+    }
+    if (field.valid) {
+        matte = &field;
+    }
+    return LegacyRender<Pixel>(&input, output, settings, matte);
+}
+
+} // namespace
+
+template <typename Pixel>
+FrameBlurs MakeFrameBlurs(const PF_EffectWorld &input, const EffectSettings &settings,
+                          const MatteField *matte)
+{
+    FrameBlurs blurs;
+    const float s = settings.blur_intensity * 0.1f;
+    if (!(s > 0.001f)) {
+        return blurs;
+    }
+    // Full Frame without a matte returns the source untouched; nobody would read the blurs.
+    if (settings.glass_mode == 2 && (matte == nullptr || !matte->valid)) {
+        return blurs;
+    }
+    const FloatImage source = ToFloatImage<Pixel>(input);
+    if (source.IsUsable()) {
+        blurs.half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
+        blurs.full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
+    }
+    return blurs; // the source goes here, before the pixel loop
+}
+
+template <typename Pixel>
+void ShadeRows(const PF_EffectWorld &input, PF_EffectWorld &output, const EffectSettings &settings,
+               const MatteField *matte, const FrameBlurs &blurs, A_long row_begin, A_long row_end)
+{
+    const FloatImage *half = blurs.half.IsUsable() ? &blurs.half : nullptr;
+    const FloatImage *full = blurs.full.IsUsable() ? &blurs.full : nullptr;
+    for (A_long r = row_begin; r < row_end; ++r) {
+        for (A_long c = 0; c < output.width; ++c) {
+            // Layer coordinates: the shader, the input's origin and the matte field share them.
+            const float x = static_cast<float>(output.origin_x + c);
+            const float y = static_cast<float>(output.origin_y + r);
+            StorePixel(*WorldPixelAt<Pixel>(output, c, r),
+                       ShadeGlassPixel<Pixel>(input, output, settings, matte, half, full, x, y));
+        }
+    }
+}
+
+template <typename Pixel>
+PF_Err LegacyRender(const PF_EffectWorld *input, PF_EffectWorld *output, const EffectSettings &settings,
+                    const MatteField *matte)
+{
+    if (output == nullptr || output->data == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (input == nullptr || input->data == nullptr || input->width < 1 || input->height < 1) {
+        ClearWorld<Pixel>(*output);
+        return PF_Err_NONE;
+    }
+    const FrameBlurs blurs = MakeFrameBlurs<Pixel>(*input, settings, matte);
+    ShadeRows<Pixel>(*input, *output, settings, matte, blurs, 0, output->height);
+    return PF_Err_NONE;
+}
+
+PF_Err SmartRenderCPU(PF_InData *in_data, PF_SmartRenderExtra *extra)
+{
+    if (in_data == nullptr || extra == nullptr || extra->input == nullptr || extra->cb == nullptr ||
+        extra->cb->checkout_layer_pixels == nullptr || extra->cb->checkin_layer_pixels == nullptr ||
+        extra->cb->checkout_output == nullptr) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const auto *frame = static_cast<const PreRenderData *>(extra->input->pre_render_data);
+    if (frame == nullptr) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+
+    LayerCheckouts layers(in_data->effect_ref, *extra->cb);
+    PF_EffectWorld *input = nullptr;
+    PF_EffectWorld *matte = nullptr;
+    PF_EffectWorld *output = nullptr;
+    PF_Err err = layers.CheckOut(kInputCheckoutId, &input);
+    if (err == PF_Err_NONE && frame->alpha_matte_requested) {
+        err = layers.CheckOut(kMatteCheckoutId, &matte);
+    }
+    if (err == PF_Err_NONE) {
+        err = extra->cb->checkout_output(in_data->effect_ref, &output);
+    }
+
+    if (err == PF_Err_NONE) {
+        // A host that hands out no input world gets a transparent frame.
+        PF_EffectWorld empty{};
+        const PF_EffectWorld &source = input != nullptr ? *input : empty;
+        switch (extra->input->bitdepth) {
+        case 16:
+            err = RenderAtDepth<PF_Pixel16>(source, output, frame->settings, matte);
+            break;
+        case 32:
+            err = RenderAtDepth<PF_PixelFloat>(source, output, frame->settings, matte);
+            break;
+        default:
+            err = RenderAtDepth<PF_Pixel8>(source, output, frame->settings, matte);
+            break;
+        }
+    }
+    return layers.CheckInAll(err);
+}
+
+#define PRISMORA_INSTANTIATE_CPU_RENDER(Pixel)                                                               \
+    template PF_Err LegacyRender<Pixel>(const PF_EffectWorld *, PF_EffectWorld *, const EffectSettings &,    \
+                                        const MatteField *);                                                 \
+    template FrameBlurs MakeFrameBlurs<Pixel>(const PF_EffectWorld &, const EffectSettings &,                \
+                                              const MatteField *);                                           \
+    template void ShadeRows<Pixel>(const PF_EffectWorld &, PF_EffectWorld &, const EffectSettings &,         \
+                                   const MatteField *, const FrameBlurs &, A_long, A_long);
+
+PRISMORA_INSTANTIATE_CPU_RENDER(PF_Pixel8)
+PRISMORA_INSTANTIATE_CPU_RENDER(PF_Pixel16)
+PRISMORA_INSTANTIATE_CPU_RENDER(PF_PixelFloat)
+
+#undef PRISMORA_INSTANTIATE_CPU_RENDER
+
+} // namespace prismora
