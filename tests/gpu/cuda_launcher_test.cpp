@@ -1,0 +1,283 @@
+// The real launchers: the parameter block, argument checks and error text, and,
+// where a CUDA device exists, device results against the emulated device.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <cuda_runtime_api.h>
+#include <gtest/gtest.h>
+
+#include "bgra_frame.h"
+#include "cpu/gaussian_blur.h"
+#include "diag/log.h"
+#include "gpu/cuda_error_text.h"
+#include "gpu/cuda_launchers.h"
+#include "gpu/emulation/emulated_device.h"
+
+namespace prismora {
+namespace {
+
+using test::BgraFrame;
+using test::PatternImage;
+
+std::string ErrorText()
+{
+    return LastCudaErrorText();
+}
+
+bool HaveCudaDevice()
+{
+    int count = 0;
+    return cudaGetDeviceCount(&count) == cudaSuccess && count > 0;
+}
+
+TEST(PrismoraParams, DefaultsAreTheDeclaredValues)
+{
+    const TPCudaPrismoraParams p = DefaultPrismoraParams();
+    unsigned char bytes[sizeof p];
+    std::memcpy(bytes, &p, sizeof p);
+    // Offsets whose default is not zero: five floats of 1.0 ... and debug_view 1.
+    const size_t one_floats[] = {68, 72, 84, 100, 108, 112, 116};
+    for (size_t offset = 0; offset < 176; offset += 4) {
+        float f;
+        int32_t i;
+        std::memcpy(&f, bytes + offset, 4);
+        std::memcpy(&i, bytes + offset, 4);
+        bool is_one = false;
+        for (size_t o : one_floats) {
+            is_one = is_one || o == offset;
+        }
+        if (is_one) {
+            EXPECT_EQ(f, 1.0f) << "offset " << offset;
+        } else if (offset == 132) {
+            EXPECT_EQ(i, 1) << "debug_view";
+        } else {
+            EXPECT_EQ(i, 0) << "offset " << offset;
+        }
+    }
+    for (size_t offset = 176; offset < 188; ++offset) {
+        EXPECT_EQ(bytes[offset], 0) << "reserved byte " << offset;
+    }
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override { CopyCudaErrorText("stale text from an earlier call"); }
+
+    const std::string invalid_value_ = cudaGetErrorString(cudaErrorInvalidValue);
+    BgraFrame src_{8, 4};
+    BgraFrame dst_{8, 4};
+    std::vector<float> weights_ = {0.25f, 0.5f, 0.25f};
+};
+
+TEST_F(LauncherTest, BlurRejectsMissingPointersAndEmptySizes)
+{
+    using Launch = cudaError_t (*)(const float *, float *, int, int, int, int, const float *, int, bool);
+    for (Launch launch : {Launch(LaunchBlurHorizontal), Launch(LaunchBlurVertical)}) {
+        const float *w = weights_.data();
+        EXPECT_EQ(launch(nullptr, dst_.data(), 8, 8, 8, 4, w, 3, false), cudaErrorInvalidValue);
+        EXPECT_EQ(launch(src_.data(), nullptr, 8, 8, 8, 4, w, 3, false), cudaErrorInvalidValue);
+        EXPECT_EQ(launch(src_.data(), dst_.data(), 8, 8, 8, 4, nullptr, 3, false), cudaErrorInvalidValue);
+        EXPECT_EQ(launch(src_.data(), dst_.data(), 8, 8, 0, 4, w, 3, false), cudaErrorInvalidValue);
+        EXPECT_EQ(launch(src_.data(), dst_.data(), 8, 8, 8, -1, w, 3, true), cudaErrorInvalidValue);
+        EXPECT_EQ(launch(src_.data(), dst_.data(), 8, 8, 8, 4, w, 0, false), cudaErrorInvalidValue);
+        EXPECT_EQ(ErrorText(), invalid_value_);
+    }
+    EXPECT_EQ(static_cast<int>(cudaErrorInvalidValue), 1);
+}
+
+TEST_F(LauncherTest, CompositeRejectsMissingPointers)
+{
+    const TPCudaPrismoraParams p = DefaultPrismoraParams();
+    EXPECT_EQ(LaunchGlassComposite(nullptr, src_.data(), src_.data(), nullptr, dst_.data(), &p),
+              cudaErrorInvalidValue);
+    EXPECT_EQ(LaunchGlassComposite(src_.data(), src_.data(), src_.data(), nullptr, nullptr, &p),
+              cudaErrorInvalidValue);
+    CopyCudaErrorText("");
+    EXPECT_EQ(LaunchGlassComposite(src_.data(), src_.data(), src_.data(), nullptr, dst_.data(), nullptr),
+              cudaErrorInvalidValue);
+    EXPECT_EQ(ErrorText(), invalid_value_);
+}
+
+TEST_F(LauncherTest, WithoutADeviceAValidCallReportsTheRuntimesError)
+{
+    if (HaveCudaDevice()) {
+        GTEST_SKIP() << "a CUDA device is present";
+    }
+    const cudaError_t blur =
+        LaunchBlurHorizontal(src_.data(), dst_.data(), 8, 8, 8, 4, weights_.data(), 3, false);
+    EXPECT_NE(blur, cudaSuccess);
+    EXPECT_EQ(ErrorText(), cudaGetErrorString(blur));
+
+    CopyCudaErrorText("stale");
+    TPCudaPrismoraParams p = DefaultPrismoraParams();
+    p.out_width = 8;
+    p.out_height = 4;
+    const cudaError_t composite =
+        LaunchGlassComposite(src_.data(), nullptr, nullptr, nullptr, dst_.data(), &p);
+    EXPECT_NE(composite, cudaSuccess);
+    EXPECT_EQ(ErrorText(), cudaGetErrorString(composite));
+}
+
+TEST(CudaErrorText, CopyRule)
+{
+    const std::string long_text(300, 'x');
+    CopyCudaErrorText((long_text.substr(0, 254) + "yz" + long_text.substr(0, 44)).c_str());
+    EXPECT_EQ(ErrorText(), std::string(254, 'x') + "y"); // 255 bytes, then the terminator
+
+    CopyCudaErrorText(nullptr);
+    EXPECT_EQ(ErrorText(), "unknown CUDA error");
+
+    EXPECT_EQ(RecordCudaError(cudaErrorMemoryAllocation), cudaErrorMemoryAllocation);
+    EXPECT_EQ(ErrorText(), cudaGetErrorString(cudaErrorMemoryAllocation));
+    EXPECT_EQ(RecordCudaError(cudaSuccess), cudaSuccess);
+    EXPECT_EQ(ErrorText(), "");
+}
+
+// ---------------------------------------------------------------- on a device
+
+// A device copy of a host frame, freed on scope exit.
+class DeviceFrame {
+public:
+    explicit DeviceFrame(const BgraFrame &host) : bytes_(host.bytes())
+    {
+        EXPECT_EQ(cudaMalloc(&data_, bytes_), cudaSuccess);
+        EXPECT_EQ(cudaMemcpy(data_, host.data(), bytes_, cudaMemcpyHostToDevice), cudaSuccess);
+    }
+    DeviceFrame(const DeviceFrame &) = delete;
+    DeviceFrame &operator=(const DeviceFrame &) = delete;
+    ~DeviceFrame() { cudaFree(data_); }
+
+    float *get() const { return static_cast<float *>(data_); }
+    void CopyTo(BgraFrame &host) const
+    {
+        EXPECT_EQ(cudaMemcpy(host.data(), data_, bytes_, cudaMemcpyDeviceToHost), cudaSuccess);
+    }
+
+private:
+    size_t bytes_;
+    void *data_ = nullptr;
+};
+
+class OnDevice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!HaveCudaDevice()) {
+            GTEST_SKIP() << "no CUDA device: device results are checked on GPU machines only";
+        }
+    }
+};
+
+void ExpectNear(const BgraFrame &device, const BgraFrame &emulated, float tolerance, const char *what)
+{
+    int mismatches = 0;
+    for (int y = 0; y < device.height(); ++y) {
+        for (int x = 0; x < device.width(); ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const float d = device.At(x, y)[c];
+                const float e = emulated.At(x, y)[c];
+                if (!(std::fabs(d - e) <= tolerance) && ++mismatches <= 5) {
+                    ADD_FAILURE() << what << " " << x << "," << y << " channel " << c << ": device " << d
+                                  << " emulated " << e;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << what;
+}
+
+TEST_F(OnDevice, BlurMatchesTheEmulatedDevice)
+{
+    const FloatImage image = PatternImage(45, 33, 21);
+    const BgraFrame src = BgraFrame::FromImage(image, 3);
+    const std::vector<float> weights = GaussianKernel(4.2f, 3);
+    const int taps = static_cast<int>(weights.size());
+    for (bool clamp : {false, true}) {
+        BgraFrame mid(45, 33, 1);
+        BgraFrame emulated(45, 33, 2);
+        ASSERT_EQ(emulated::LaunchBlurHorizontal(src.data(), mid.data(), src.pitch(), mid.pitch(), 45, 33,
+                                                 weights.data(), taps, clamp),
+                  cudaSuccess);
+        ASSERT_EQ(emulated::LaunchBlurVertical(mid.data(), emulated.data(), mid.pitch(), emulated.pitch(), 45,
+                                               33, weights.data(), taps, clamp),
+                  cudaSuccess);
+
+        const DeviceFrame d_src(src);
+        const DeviceFrame d_mid(mid);
+        const DeviceFrame d_dst(emulated);
+        CopyCudaErrorText("stale");
+        ASSERT_EQ(LaunchBlurHorizontal(d_src.get(), d_mid.get(), src.pitch(), mid.pitch(), 45, 33,
+                                       weights.data(), taps, clamp),
+                  cudaSuccess);
+        EXPECT_EQ(ErrorText(), ""); // a successful call clears an earlier failure's text
+        ASSERT_EQ(LaunchBlurVertical(d_mid.get(), d_dst.get(), mid.pitch(), emulated.pitch(), 45, 33,
+                                     weights.data(), taps, clamp),
+                  cudaSuccess);
+        BgraFrame device(45, 33, 2);
+        d_dst.CopyTo(device);
+        ExpectNear(device, emulated, 1e-6f, clamp ? "clamped blur" : "transparent-edge blur");
+    }
+}
+
+float Ring(int x, int y)
+{
+    const float dx = static_cast<float>(x) - 30.0f;
+    const float dy = static_cast<float>(y) - 20.0f;
+    const float r = std::sqrt(dx * dx + dy * dy);
+    return (r <= 17.0f && r >= 5.0f) || (x > 40 && y > 25) ? 1.0f : 0.0f;
+}
+
+TEST_F(OnDevice, MatteDistancesAndGlassMatchTheEmulatedDevice)
+{
+    const int w = 61;
+    const int h = 43;
+    const BgraFrame src = BgraFrame::FromImage(PatternImage(w, h, 17), 2);
+    BgraFrame matte(w, h, 5);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            matte.Set(x, y, {Ring(x, y), 0.0f, 0.0f, 0.0f});
+        }
+    }
+    TPCudaPrismoraParams p = DefaultPrismoraParams();
+    p.src_pitch = src.pitch();
+    p.out_width = p.src_width = p.matte_width = w;
+    p.out_height = p.src_height = p.matte_height = h;
+    p.matte_pitch = matte.pitch();
+    p.matte_mode = 1;
+    p.has_matte = 1;
+    p.matte_center_x = 35.0f;
+    p.matte_center_y = 23.0f;
+    p.matte_size_x = 48.0f;
+    p.matte_size_y = 40.0f;
+    p.distortion_scale = 0.3f;
+    p.edge_range = 1.0f; // the depth view then shows depth / min_side unscaled
+    p.chromatic_shift = 4.0f;
+    p.chromatic_range = 0.5f;
+
+    for (int view : {3, 1}) {
+        p.debug_view = view;
+        BgraFrame emulated(w, h, 0);
+        p.dst_pitch = emulated.pitch();
+        ASSERT_EQ(
+            emulated::LaunchGlassComposite(src.data(), nullptr, nullptr, matte.data(), emulated.data(), &p),
+            cudaSuccess);
+        const DeviceFrame d_src(src);
+        const DeviceFrame d_matte(matte);
+        const DeviceFrame d_dst(emulated);
+        ASSERT_EQ(LaunchGlassComposite(d_src.get(), nullptr, nullptr, d_matte.get(), d_dst.get(), &p),
+                  cudaSuccess);
+        EXPECT_EQ(ErrorText(), "");
+        BgraFrame device(w, h, 0);
+        d_dst.CopyTo(device);
+        // The depth view carries the smoothed distance plane through to the output.
+        ExpectNear(device, emulated, view == 3 ? 1e-5f : 1e-4f,
+                   view == 3 ? "matte depth view" : "matte glass");
+    }
+}
+
+} // namespace
+} // namespace prismora

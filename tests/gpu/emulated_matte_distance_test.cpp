@@ -1,0 +1,175 @@
+// The matte distance passes on the emulated device: the same distances as the
+// CPU's matte field wherever its grid reaches, over the whole frame.
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "bgra_frame.h"
+#include "cpu/matte_field.h"
+#include "gpu/emulation/emulated_device.h"
+#include "gpu/emulation/emulated_grid.h"
+#include "gpu/kernels/matte_distance_kernels.h"
+#include "support/test_world.h"
+
+namespace prismora {
+namespace {
+
+using test::BgraFrame;
+using test::TestWorld;
+
+struct Planes {
+    std::vector<unsigned char> mask;
+    std::vector<float> distance;
+    std::vector<float> smoothed;
+};
+
+// A matte given by its alpha, both as a host float world and as a GPU frame.
+struct Matte {
+    Matte(int width, int height, const std::function<float(int, int)> &alpha)
+        : world(width, height, {0, 5, -3}), frame(width, height, 2)
+    {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const float a = alpha(x, y);
+                world.SetFloat(x, y, {a, 0.5f, 0.5f, 0.5f});
+                frame.Set(x, y, {a, 0.5f, 0.5f, 0.5f});
+            }
+        }
+    }
+
+    Planes Run() const
+    {
+        const size_t n = static_cast<size_t>(frame.width()) * static_cast<size_t>(frame.height());
+        Planes p{std::vector<unsigned char>(n), std::vector<float>(n), std::vector<float>(n)};
+        EXPECT_EQ(emulated::RunMatteDistancePasses(frame.data(), frame.pitch(), frame.width(), frame.height(),
+                                                   p.mask.data(), p.distance.data(), p.smoothed.data()),
+                  cudaSuccess);
+        return p;
+    }
+
+    TestWorld<PF_PixelFloat> world;
+    BgraFrame frame;
+};
+
+// Every cell of the CPU's grid holds the value of the same matte pixel on the device.
+void ExpectSameAsCpuField(const Matte &matte, const Planes &planes)
+{
+    MatteField field;
+    ASSERT_TRUE(BuildMatteField<PF_PixelFloat>(matte.world.world(), field));
+    const int width = matte.frame.width();
+    for (int j = 0; j < field.grid_height; ++j) {
+        for (int i = 0; i < field.grid_width; ++i) {
+            const int x = field.grid_x - matte.world.world().origin_x + i;
+            const int y = field.grid_y - matte.world.world().origin_y + j;
+            EXPECT_FLOAT_EQ(planes.smoothed[static_cast<size_t>(y) * width + x],
+                            field.distance[static_cast<size_t>(j) * field.grid_width + i])
+                << "pixel " << x << "," << y;
+        }
+    }
+}
+
+float Blob(int x, int y)
+{
+    // A disc joined to a bar, with a soft rim and a hole: non-convex, inside the frame.
+    const float dx = static_cast<float>(x) - 14.0f;
+    const float dy = static_cast<float>(y) - 12.0f;
+    const float r = std::sqrt(dx * dx + dy * dy);
+    const bool bar = x >= 14 && x <= 33 && y >= 9 && y <= 15;
+    const bool hole = x >= 26 && x <= 28 && y >= 11 && y <= 12;
+    if (hole) {
+        return 0.0f;
+    }
+    if (bar || r <= 8.0f) {
+        return 1.0f;
+    }
+    return r <= 9.0f ? 0.4f : 0.0f;
+}
+
+TEST(EmulatedMatteDistance, MatchesTheCpuFieldInsideItsGrid)
+{
+    const Matte inside(40, 28, Blob);
+    ExpectSameAsCpuField(inside, inside.Run());
+
+    // The same shape cut by the frame's left and top edges: those edge cells are seeds on both.
+    const Matte cut(40, 28, [](int x, int y) { return Blob(x + 8, y + 6); });
+    ExpectSameAsCpuField(cut, cut.Run());
+}
+
+TEST(EmulatedMatteDistance, OpaqueFrameGrowsInwardFromItsBorder)
+{
+    const int w = 11;
+    const int h = 8;
+    const Matte opaque(w, h, [](int, int) { return 1.0f; });
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<unsigned char> mask(n);
+    std::vector<float> distance(n);
+    const kernels::LaunchShape grid = kernels::PixelGridFor(w, h);
+    kernels::RunEmulatedGrid(grid, kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
+        kernels::InitMatteDistanceCell(opaque.frame.data(), mask.data(), distance.data(),
+                                       opaque.frame.pitch(), w, h, kernels::ThreadColumn(t),
+                                       kernels::ThreadRow(t));
+    });
+    kernels::RunEmulatedGrid({1, 1}, {1, 1}, [&](const kernels::ThreadIndex &t) {
+        kernels::ChamferDistanceThread(mask.data(), distance.data(), w, h, t);
+    });
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(mask[static_cast<size_t>(y) * w + x], 1);
+            const int steps = std::min(std::min(x, y), std::min(w - 1 - x, h - 1 - y));
+            EXPECT_EQ(distance[static_cast<size_t>(y) * w + x], static_cast<float>(steps)) << x << "," << y;
+        }
+    }
+    ExpectSameAsCpuField(opaque, opaque.Run());
+}
+
+TEST(EmulatedMatteDistance, FrameOfWidthOneIsAllBorder)
+{
+    const std::vector<float> alpha = {1.0f, 1.0f, 0.2f, 1.0f, 1.0f, 1.0f, 0.0f};
+    const Matte thin(1, 7, [&](int, int y) { return alpha[y]; });
+    const Planes planes = thin.Run();
+    for (int y = 0; y < 7; ++y) {
+        const bool inside = alpha[y] >= 0.5f;
+        EXPECT_EQ(planes.mask[y], inside ? 1 : 0);
+        EXPECT_EQ(planes.distance[y], inside ? 0.0f : -1.0f) << y;
+        EXPECT_EQ(planes.smoothed[y], inside ? 0.0f : -1.0f) << y;
+    }
+    ExpectSameAsCpuField(thin, planes);
+}
+
+TEST(EmulatedMatteDistance, OnlyTheFirstThreadRunsTheChamferTransform)
+{
+    const Matte blob(40, 28, Blob);
+    const int w = 40;
+    const int h = 28;
+    const size_t n = static_cast<size_t>(w) * h;
+    std::vector<unsigned char> mask(n);
+    std::vector<float> seeds(n);
+    kernels::RunEmulatedGrid(
+        kernels::PixelGridFor(w, h), kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
+            kernels::InitMatteDistanceCell(blob.frame.data(), mask.data(), seeds.data(), blob.frame.pitch(),
+                                           w, h, kernels::ThreadColumn(t), kernels::ThreadRow(t));
+        });
+
+    std::vector<float> other = seeds;
+    kernels::ChamferDistanceThread(mask.data(), other.data(), w, h, {0, 0, 16, 16, 1, 0});
+    kernels::ChamferDistanceThread(mask.data(), other.data(), w, h, {1, 0, 16, 16, 0, 0});
+    EXPECT_EQ(other, seeds); // threads other than the first leave the plane alone
+
+    std::vector<float> single = seeds;
+    std::vector<float> many = seeds;
+    kernels::RunEmulatedGrid({1, 1}, {1, 1}, [&](const kernels::ThreadIndex &t) {
+        kernels::ChamferDistanceThread(mask.data(), single.data(), w, h, t);
+    });
+    kernels::RunEmulatedGrid(kernels::PixelGridFor(w, h), kernels::kPixelBlockShape,
+                             [&](const kernels::ThreadIndex &t) {
+                                 kernels::ChamferDistanceThread(mask.data(), many.data(), w, h, t);
+                             });
+    EXPECT_NE(single, seeds);
+    EXPECT_EQ(many, single);
+}
+
+} // namespace
+} // namespace prismora
