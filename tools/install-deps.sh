@@ -14,6 +14,7 @@ packages=(
   libbenchmark-dev
   libopenimageio-dev
   clang-format
+  pkgconf
 )
 
 missing=()

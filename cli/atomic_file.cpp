@@ -1,0 +1,57 @@
+#include "cli/atomic_file.h"
+
+#include <atomic>
+#include <string>
+#include <system_error>
+
+#include <unistd.h>
+
+#include "cli/cli_error.h"
+
+namespace prismora::cli {
+
+namespace {
+
+std::filesystem::path TempBeside(const std::filesystem::path &target)
+{
+    static std::atomic<unsigned> counter{0};
+    const std::string name = "." + target.stem().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(counter++) + target.extension().string();
+    return target.parent_path() / name;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target))
+{
+    std::error_code ec;
+    const std::filesystem::path dir = target_.parent_path().empty() ? "." : target_.parent_path();
+    if (!std::filesystem::is_directory(dir, ec)) {
+        throw UsageError("cannot write " + target_.string() + ": directory " + dir.string() +
+                         " does not exist");
+    }
+    if (std::filesystem::is_directory(target_, ec)) {
+        throw UsageError("cannot write " + target_.string() + ": it is a directory");
+    }
+    temp_ = TempBeside(target_);
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (!committed_) {
+        std::error_code ec;
+        std::filesystem::remove(temp_, ec);
+    }
+}
+
+void AtomicFile::Commit()
+{
+    std::error_code ec;
+    std::filesystem::rename(temp_, target_, ec);
+    if (ec) {
+        throw UsageError("cannot write " + target_.string() + ": " + ec.message());
+    }
+    committed_ = true;
+}
+
+} // namespace prismora::cli

@@ -1,0 +1,63 @@
+// The effect loaded into the simulated host: its declarations, its answers
+// about itself, and frames rendered through it.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "AE_Effect.h"
+#include "cli/host_image.h"
+#include "cli/param_catalog.h"
+#include "hostsim/books.h"
+#include "hostsim/pipl_reader.h"
+
+namespace prismora::cli {
+
+// What the effect says about itself when asked (PF_Cmd_ABOUT, PF_Cmd_GLOBAL_SETUP).
+struct EffectAnswers {
+    std::string about;
+    A_u_long version = 0;
+    PF_OutFlags out_flags = 0;
+    PF_OutFlags2 out_flags2 = 0;
+};
+
+struct FrameOptions {
+    bool legacy = false; // PF_Cmd_RENDER instead of smart render
+    int32_t tile_width = 0;
+    int32_t tile_height = 0;
+    // Told one line per request the host made for the frame, when set.
+    std::function<void(const std::string &)> report;
+};
+
+class EffectSession {
+public:
+    // Loads the plug-in and runs global and parameter set-up; an effect error
+    // throws EffectError, a library that cannot be loaded UsageError.
+    explicit EffectSession(const std::filesystem::path &plugin);
+    ~EffectSession();
+    EffectSession(const EffectSession &) = delete;
+    EffectSession &operator=(const EffectSession &) = delete;
+
+    // The declarations as the host received them, parameters 1 onwards.
+    const ParamCatalog &catalog() const { return catalog_; }
+    const hostsim::PiPL &pipl() const;
+    EffectAnswers answers();
+    // The host's books: what the effect took and returned, and failure injection.
+    hostsim::Books &books();
+
+    // Renders input (origin (0, 0)) at its depth with the given values (by
+    // parameter index) over the declared defaults; matte, when given, is the
+    // Alpha Matte Layer at the same depth. Throws EffectError on an effect error.
+    HostImage Render(const HostImage &input, const HostImage *matte, const std::map<int, PF_ParamDef> &values,
+                     const FrameOptions &options);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+    ParamCatalog catalog_;
+};
+
+} // namespace prismora::cli

@@ -1,0 +1,39 @@
+#include "cli/plugin_location.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#include "cli/cli_error.h"
+
+namespace prismora::cli {
+
+namespace {
+
+#ifdef _WIN32
+constexpr const char *kPluginFile = "T_Prismora.aex";
+#else
+constexpr const char *kPluginFile = "T_Prismora.so";
+#endif
+
+} // namespace
+
+std::filesystem::path FindPlugin()
+{
+    std::error_code ec;
+    if (const char *env = std::getenv("PRISMORA_PLUGIN"); env != nullptr && *env != '\0') {
+        const std::filesystem::path path(env);
+        if (!std::filesystem::is_regular_file(path, ec)) {
+            throw UsageError("PRISMORA_PLUGIN names " + path.string() + ", which is not a file");
+        }
+        return path;
+    }
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path path = (exe.parent_path() / ".." / "plugin" / kPluginFile).lexically_normal();
+    if (ec || !std::filesystem::is_regular_file(path, ec)) {
+        throw UsageError("cannot find the plug-in at " + path.string() +
+                         " (build it, or set PRISMORA_PLUGIN)");
+    }
+    return path;
+}
+
+} // namespace prismora::cli

@@ -1,0 +1,245 @@
+// The built program as a user runs it: exit status, one-line errors, and the
+// files it leaves. Renders go through the real plug-in in the simulated host.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "cli/commands.h"
+#include "cli/image_file.h"
+#include "cli/test_card.h"
+#include "test_files.h"
+
+extern char **environ;
+
+namespace prismora::cli {
+namespace {
+
+using test::ScratchDir;
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::filesystem::path &path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+RunResult Prismora(const ScratchDir &dir, std::vector<std::string> args)
+{
+    args.insert(args.begin(), PRISMORA_TEST_CLI);
+    std::vector<char *> argv;
+    for (std::string &a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    // Captured outside the scratch folder, whose contents the tests check.
+    const std::string out_path = dir.path().string() + ".stdout";
+    const std::string err_path = dir.path().string() + ".stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    RunResult run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = Slurp(out_path);
+    run.err = Slurp(err_path);
+    std::filesystem::remove(out_path);
+    std::filesystem::remove(err_path);
+    return run;
+}
+
+size_t Lines(const std::string &text)
+{
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A small card with structure where the default panel sits.
+void WriteInput(const std::filesystem::path &path, int depth)
+{
+    WriteImageFile(path, ConvertDepth(MakeTestCard(160, 120), depth));
+}
+
+// Bad input, run in this process for speed; the program's own main is
+// checked on two of the cases below.
+TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
+{
+    ScratchDir dir;
+    setenv("PRISMORA_PLUGIN", PRISMORA_TEST_PLUGIN, 1);
+    WriteInput(dir / "in.png", 8);
+    const std::string in = (dir / "in.png").string();
+    const std::string out = (dir / "out.png").string();
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"paint", in, out},
+        {"render", in},
+        {"render", in, out, "--depth", "24"},
+        {"render", in, out, "--renderer", "quantum"},
+        {"render", (dir / "missing.png").string(), out},
+        {"render", in, (dir / "no" / "out.png").string()},
+        {"render", in, (dir / "out.nosuchformat").string()},
+        {"render", in, (dir / "out.exr").string()}, // 8-bit samples
+        {"render", in, out, "--depth", "32"},
+        {"render", in, out, "--matte", (dir / "missing.png").string()},
+        {"render", in, out, "--set", "amout=50"},
+        {"render", in, out, "--set", "alpha_matte_layer=1"},
+        {"render", in, out, "--set", "amount=fifty"},
+        {"render", in, out, "--set", "amount=201"},
+        {"render", in, out, "--set", "glass_width=0"},
+        {"render", in, out, "--set", "quality=ultra"},
+        {"render", in, out, "--set", "debug_view=6"},
+        {"render", in, out, "--set", "center=10"},
+        {"render", in, out, "--set", "glass_color=#12345"},
+        {"render", in, out, "--set", "clamp_edges=maybe"},
+    };
+    for (const auto &args : cases) {
+        std::string line;
+        for (const auto &a : args) {
+            line += a + " ";
+        }
+        std::ostringstream stdout_text;
+        std::ostringstream stderr_text;
+        EXPECT_EQ(RunCommandLine(args, stdout_text, stderr_text), 2) << line << "\n" << stderr_text.str();
+        EXPECT_EQ(Lines(stderr_text.str()), 1u) << line << "\n" << stderr_text.str();
+        EXPECT_EQ(stderr_text.str().rfind("prismora: ", 0), 0u) << line;
+        EXPECT_EQ(dir.files(), std::vector<std::string>{"in.png"}) << line;
+    }
+    unsetenv("PRISMORA_PLUGIN");
+
+    // The program itself, finding the plug-in on its own.
+    for (const std::vector<std::string> &args :
+         {std::vector<std::string>{"render", in},
+          std::vector<std::string>{"render", in, out, "--set", "amount=-1"}}) {
+        const RunResult run = Prismora(dir, args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(Lines(run.err), 1u) << run.err;
+        EXPECT_EQ(dir.files(), std::vector<std::string>{"in.png"});
+    }
+}
+
+TEST(CommandLine, ParamsListsTheDeclarationsWithTheirSetNames)
+{
+    ScratchDir dir;
+    const RunResult run = Prismora(dir, {"params"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Lines(run.out), 30u); // a heading and 29 parameters
+    for (const char *key :
+         {"amount",          "opacity",         "renderer",       "quality",         "glass_mode",
+          "center",          "glass_width",     "glass_height",   "corner_radius",   "distortion_scale",
+          "edge_range",      "edge_visibility", "blur_intensity", "chromatic_shift", "chromatic_range",
+          "tint_multiplier", "color_amount",    "glass_color",    "clamp_edges",     "debug_view"}) {
+        EXPECT_NE(run.out.find(" " + std::string(key) + " "), std::string::npos) << key;
+    }
+    EXPECT_NE(run.out.find("Custom Rounded Rect"), std::string::npos);
+}
+
+TEST(CommandLine, InfoFindsThePiPLAndTheEffectInAgreement)
+{
+    ScratchDir dir;
+    const RunResult run = Prismora(dir, {"info"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Tavro_Prismora"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"T_Prismora v1.11\\rAdjustment-layer GLSL-port Prismora.\""), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("PiPL and effect agree"), std::string::npos) << run.out;
+}
+
+// The render tests need the plug-in's render path.
+TEST(CommandLine, RendersEachDepthToItsOwnFileType)
+{
+    ScratchDir dir;
+    WriteInput(dir / "in8.png", 8);
+    WriteInput(dir / "in16.png", 16);
+    WriteInput(dir / "in32.exr", 32);
+    for (const auto &[in, out, depth] : std::vector<std::tuple<std::string, std::string, int>>{
+             {"in8.png", "out8.png", 8}, {"in16.png", "out16.tif", 16}, {"in32.exr", "out32.exr", 32}}) {
+        const RunResult run = Prismora(dir, {"render", (dir / in).string(), (dir / out).string()});
+        ASSERT_EQ(run.status, 0) << in << ": " << run.err;
+        const LoadedImage result = ReadImageFile(dir / out);
+        EXPECT_EQ(result.file_depth, depth);
+        EXPECT_EQ(result.image.width(), 160);
+        EXPECT_EQ(result.image.height(), 120);
+        // The default panel sits at the centre and changes what is there.
+        EXPECT_FALSE(result.image == ReadImageFile(dir / in).image) << in;
+    }
+    // --depth overrides the file's own depth.
+    ASSERT_EQ(Prismora(dir, {"render", (dir / "in8.png").string(), (dir / "d.exr").string(), "--depth", "32"})
+                  .status,
+              0);
+    EXPECT_EQ(ReadImageFile(dir / "d.exr").file_depth, 32);
+}
+
+TEST(CommandLine, ParameterValuesReachTheEffect)
+{
+    ScratchDir dir;
+    WriteInput(dir / "in.png", 8);
+    const auto render = [&](const std::string &out, std::vector<std::string> extra) {
+        std::vector<std::string> args = {"render", (dir / "in.png").string(), (dir / out).string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const RunResult run = Prismora(dir, args);
+        EXPECT_EQ(run.status, 0) << out << ": " << run.err;
+        return ReadImageFile(dir / out).image;
+    };
+    const HostImage input = ReadImageFile(dir / "in.png").image;
+    // Amount 0 mixes nothing of the glass in.
+    EXPECT_TRUE(render("none.png", {"--set", "amount=0"}) == input);
+    const HostImage panel = render("panel.png", {});
+    EXPECT_FALSE(render("mask.png", {"--set", "debug_view=Glass Mask"}) == panel);
+    // A panel moved off the layer leaves it untouched.
+    EXPECT_TRUE(render("away.png", {"--set", "center=-1000,-1000"}) == input);
+    // Tiles and the plain render command produce the whole frame too.
+    EXPECT_EQ(render("tiled.png", {"--tile", "64x48"}).width(), 160);
+    EXPECT_EQ(render("legacy.png", {"--legacy", "--renderer", "cpu"}).width(), 160);
+    // The Alpha Matte Layer shapes the glass in Full Frame mode; without one that mode changes nothing.
+    WriteImageFile(dir / "matte.png", MakeTestMatte(160, 120));
+    EXPECT_TRUE(render("no_matte.png", {"--set", "glass_mode=full frame"}) == input);
+    EXPECT_FALSE(render("matte_ff.png", {"--set", "glass_mode=2", "--matte", (dir / "matte.png").string()}) ==
+                 input);
+}
+
+TEST(CommandLine, DemoWritesItsPicturesAndListsThem)
+{
+    ScratchDir dir;
+    const RunResult run = Prismora(dir, {"demo", (dir / "demo").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> expected = {"test_card.png",
+                                               "matte.png",
+                                               "panel.png",
+                                               "full_frame.png",
+                                               "debug_glass_mask.png",
+                                               "debug_inversed_sdf.png",
+                                               "debug_distortion.png",
+                                               "debug_sample_offset.png",
+                                               "contact_sheet.png"};
+    EXPECT_EQ(Lines(run.out), expected.size()) << run.out;
+    for (const std::string &name : expected) {
+        const std::filesystem::path path = dir / "demo" / name;
+        EXPECT_NE(run.out.find(path.string()), std::string::npos) << name;
+        EXPECT_TRUE(std::filesystem::is_regular_file(path)) << name;
+    }
+    const HostImage sheet = ReadImageFile(dir / "demo" / "contact_sheet.png").image;
+    EXPECT_EQ(sheet.width(), 4 * 480 + 5 * 8);
+    EXPECT_EQ(sheet.height(), 2 * 270 + 3 * 8);
+}
+
+} // namespace
+} // namespace prismora::cli
