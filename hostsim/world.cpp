@@ -1,0 +1,222 @@
+#include "hostsim/world.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "hostsim/host_error.h"
+
+namespace prismora::hostsim {
+namespace {
+
+float ToUnit8(A_u_char v)
+{
+    return static_cast<float>(v) / 255.0f;
+}
+float ToUnit16(A_u_short v)
+{
+    return static_cast<float>(v) / 32768.0f;
+}
+
+// Clamp to 0..1 (NaN to 0), then round half up.
+template <typename Channel> Channel FromUnit(float v, float white)
+{
+    if (!(v > 0.0f)) {
+        return 0;
+    }
+    if (v > 1.0f) {
+        v = 1.0f;
+    }
+    return static_cast<Channel>(static_cast<int>(v * white + 0.5f));
+}
+
+} // namespace
+
+PF_LRect Intersect(const PF_LRect &a, const PF_LRect &b)
+{
+    PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+               std::min(a.bottom, b.bottom)};
+    if (IsEmptyRect(r)) {
+        r = {r.left, r.top, r.left, r.top};
+    }
+    return r;
+}
+
+bool IsEmptyRect(const PF_LRect &r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+World::World()
+{
+    pf_.pix_aspect_ratio = {1, 1};
+}
+
+World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout) : format_(format)
+{
+    if (format == PixelFormat::kGpuBgra128) {
+        // Device frames come with the GPU device suite; this host renders CPU frames.
+        throw HostError("GPU worlds are not hosted by this build of the simulated host");
+    }
+    if (width < 0 || height < 0 || layout.row_padding_bytes < 0) {
+        throw HostError("a world cannot have a negative size (" + std::to_string(width) + " x " +
+                        std::to_string(height) + ")");
+    }
+    pf_.width = width;
+    pf_.height = height;
+    pf_.origin_x = layout.origin_x;
+    pf_.origin_y = layout.origin_y;
+    pf_.pix_aspect_ratio = {1, 1};
+    pf_.world_flags = PF_WorldFlag_WRITEABLE | (format == PixelFormat::kArgb64 ? PF_WorldFlag_DEEP : 0);
+    pf_.extent_hint = {0, 0, width, height};
+    if (width == 0 || height == 0) {
+        return;
+    }
+    const size_t pixel_row = static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(format));
+    const size_t row = pixel_row + static_cast<size_t>(layout.row_padding_bytes);
+    storage_ = std::make_unique<std::byte[]>(row * static_cast<size_t>(height));
+    // Padding holds a pattern so that a write past a row's end shows.
+    std::memset(storage_.get(), 0xCD, row * static_cast<size_t>(height));
+    for (A_long y = 0; y < height; ++y) {
+        std::memset(storage_.get() + row * static_cast<size_t>(y), 0, pixel_row);
+    }
+    pf_.data = reinterpret_cast<PF_PixelPtr>(storage_.get());
+    pf_.rowbytes = static_cast<A_long>(row);
+}
+
+PF_LRect World::LayerRect() const
+{
+    return {pf_.origin_x, pf_.origin_y, pf_.origin_x + pf_.width, pf_.origin_y + pf_.height};
+}
+
+std::byte *World::PixelBytes(A_long x, A_long y)
+{
+    return const_cast<std::byte *>(static_cast<const World &>(*this).PixelBytes(x, y));
+}
+
+const std::byte *World::PixelBytes(A_long x, A_long y) const
+{
+    if (empty() || x < 0 || y < 0 || x >= pf_.width || y >= pf_.height) {
+        throw HostError("pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is outside a " +
+                        std::to_string(pf_.width) + " x " + std::to_string(pf_.height) + " world");
+    }
+    return storage_.get() + static_cast<std::ptrdiff_t>(y) * pf_.rowbytes +
+           static_cast<std::ptrdiff_t>(x) * BytesPerPixel(format_);
+}
+
+FloatArgb World::Get(A_long x, A_long y) const
+{
+    switch (format_) {
+    case PixelFormat::kArgb32: {
+        const auto &p = At<PF_Pixel8>(x, y);
+        return {ToUnit8(p.alpha), ToUnit8(p.red), ToUnit8(p.green), ToUnit8(p.blue)};
+    }
+    case PixelFormat::kArgb64: {
+        const auto &p = At<PF_Pixel16>(x, y);
+        return {ToUnit16(p.alpha), ToUnit16(p.red), ToUnit16(p.green), ToUnit16(p.blue)};
+    }
+    default: {
+        const auto &p = At<PF_PixelFloat>(x, y);
+        return {p.alpha, p.red, p.green, p.blue};
+    }
+    }
+}
+
+void World::Set(A_long x, A_long y, const FloatArgb &v)
+{
+    switch (format_) {
+    case PixelFormat::kArgb32:
+        At<PF_Pixel8>(x, y) = {FromUnit<A_u_char>(v.alpha, 255.0f), FromUnit<A_u_char>(v.red, 255.0f),
+                               FromUnit<A_u_char>(v.green, 255.0f), FromUnit<A_u_char>(v.blue, 255.0f)};
+        break;
+    case PixelFormat::kArgb64:
+        At<PF_Pixel16>(x, y) = {FromUnit<A_u_short>(v.alpha, 32768.0f), FromUnit<A_u_short>(v.red, 32768.0f),
+                                FromUnit<A_u_short>(v.green, 32768.0f),
+                                FromUnit<A_u_short>(v.blue, 32768.0f)};
+        break;
+    default:
+        At<PF_PixelFloat>(x, y) = {v.alpha, v.red, v.green, v.blue};
+        break;
+    }
+}
+
+void World::Fill(const FloatArgb &p)
+{
+    for (A_long y = 0; y < height(); ++y) {
+        for (A_long x = 0; x < width(); ++x) {
+            Set(x, y, p);
+        }
+    }
+}
+
+World World::Clone(WorldLayout layout) const
+{
+    World out(width(), height(), format_, layout);
+    const size_t row = static_cast<size_t>(width()) * static_cast<size_t>(BytesPerPixel(format_));
+    for (A_long y = 0; y < height(); ++y) {
+        std::memcpy(out.PixelBytes(0, y), PixelBytes(0, y), row);
+    }
+    return out;
+}
+
+World World::Clone() const
+{
+    return Clone({0, origin_x(), origin_y()});
+}
+
+World World::ConvertedTo(PixelFormat format) const
+{
+    World out(width(), height(), format, {0, origin_x(), origin_y()});
+    for (A_long y = 0; y < height(); ++y) {
+        for (A_long x = 0; x < width(); ++x) {
+            out.Set(x, y, Get(x, y));
+        }
+    }
+    return out;
+}
+
+World World::Crop(const PF_LRect &rect, A_long row_padding_bytes) const
+{
+    const PF_LRect inside = Intersect(rect, LayerRect());
+    if (inside.left != rect.left || inside.top != rect.top || inside.right != rect.right ||
+        inside.bottom != rect.bottom) {
+        throw HostError("crop rectangle lies outside the world");
+    }
+    World out(rect.right - rect.left, rect.bottom - rect.top, format_,
+              {row_padding_bytes, rect.left, rect.top});
+    out.Paste(*this);
+    return out;
+}
+
+void World::Paste(const World &src)
+{
+    if (src.format_ != format_) {
+        throw HostError(std::string("cannot paste a ") + FormatName(src.format_) + " world into a " +
+                        FormatName(format_) + " world");
+    }
+    const PF_LRect r = Intersect(LayerRect(), src.LayerRect());
+    if (IsEmptyRect(r) || empty() || src.empty()) {
+        return;
+    }
+    const size_t bytes = static_cast<size_t>(r.right - r.left) * static_cast<size_t>(BytesPerPixel(format_));
+    for (A_long y = r.top; y < r.bottom; ++y) {
+        std::memcpy(PixelBytes(r.left - origin_x(), y - origin_y()),
+                    src.PixelBytes(r.left - src.origin_x(), y - src.origin_y()), bytes);
+    }
+}
+
+bool World::SamePixels(const World &other) const
+{
+    if (format_ != other.format_ || width() != other.width() || height() != other.height()) {
+        return false;
+    }
+    const size_t row = static_cast<size_t>(width()) * static_cast<size_t>(BytesPerPixel(format_));
+    for (A_long y = 0; y < height(); ++y) {
+        if (std::memcmp(PixelBytes(0, y), other.PixelBytes(0, y), row) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace prismora::hostsim
