@@ -1,0 +1,259 @@
+// End-to-end tests: the built T_Prismora loaded by the simulated host, at every
+// depth. The reference for a frame is the library's own shader run per pixel on
+// the worlds the host handed the effect, with the blurs made as a frame makes
+// them, packed into the frame's depth.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cpu/float_image.h"
+#include "cpu/gaussian_blur.h"
+#include "cpu/matte_field.h"
+#include "host/effect_settings.h"
+#include "host/param_index.h"
+#include "hostsim/host.h"
+#include "shading/glass_shader.h"
+
+namespace prismora::e2e {
+
+using hostsim::FloatArgb;
+using hostsim::FrameJob;
+using hostsim::FrameResult;
+using hostsim::Host;
+using hostsim::ParamSet;
+using hostsim::PixelFormat;
+using hostsim::RenderPath;
+using hostsim::World;
+
+template <typename Pixel> struct Depth;
+template <> struct Depth<PF_Pixel8> {
+    static constexpr int kBits = 8;
+    static constexpr PixelFormat kFormat = PixelFormat::kArgb32;
+    static constexpr double kUnit = 255.0; // one code, as a fraction of white
+};
+template <> struct Depth<PF_Pixel16> {
+    static constexpr int kBits = 16;
+    static constexpr PixelFormat kFormat = PixelFormat::kArgb64;
+    static constexpr double kUnit = 32768.0;
+};
+template <> struct Depth<PF_PixelFloat> {
+    static constexpr int kBits = 32;
+    static constexpr PixelFormat kFormat = PixelFormat::kArgb128;
+    static constexpr double kUnit = 1.0;
+};
+
+using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16, PF_PixelFloat>;
+
+inline void StorePacked(PF_Pixel8 &dst, const FloatPixel &v)
+{
+    const uint32_t p = PackPixel8(v);
+    dst = {static_cast<A_u_char>(p & 0xFF), static_cast<A_u_char>((p >> 8) & 0xFF),
+           static_cast<A_u_char>((p >> 16) & 0xFF), static_cast<A_u_char>((p >> 24) & 0xFF)};
+}
+inline void StorePacked(PF_Pixel16 &dst, const FloatPixel &v)
+{
+    const uint64_t p = PackPixel16(v);
+    dst = {static_cast<A_u_short>(p & 0xFFFF), static_cast<A_u_short>((p >> 16) & 0xFFFF),
+           static_cast<A_u_short>((p >> 32) & 0xFFFF), static_cast<A_u_short>((p >> 48) & 0xFFFF)};
+}
+inline void StorePacked(PF_PixelFloat &dst, const FloatPixel &v)
+{
+    const FloatPixel c = ClampPixelFloat(v);
+    dst = {c.alpha, c.red, c.green, c.blue};
+}
+
+// A structured layer: ramps, a checkerboard, diagonal stripes and a partly
+// transparent band, so refraction, blur and fringes all move visible detail.
+// Float layers also carry over-bright values, which only 32 bits keeps.
+inline World PatternWorld(A_long width, A_long height, PixelFormat format)
+{
+    World w(width, height, format);
+    const float over = format == PixelFormat::kArgb128 ? 1.5f : 1.0f;
+    for (A_long y = 0; y < height; ++y) {
+        for (A_long x = 0; x < width; ++x) {
+            const float u = static_cast<float>(x) / static_cast<float>(width);
+            const float v = static_cast<float>(y) / static_cast<float>(height);
+            const bool check = ((x / 8) + (y / 8)) % 2 == 0;
+            const bool stripe = ((x + 2 * y) / 5) % 3 == 0;
+            const float alpha = y > height * 3 / 4 ? 0.5f + 0.5f * u : 1.0f;
+            w.Set(x, y, {alpha, u, stripe ? 0.9f : 0.25f * v, check ? over : 0.1f});
+        }
+    }
+    return w;
+}
+
+// Alpha 1 inside an ellipse, a soft one-pixel rim, 0 elsewhere; colour grey.
+inline World EllipseMatte(A_long width, A_long height, PixelFormat format, float cx, float cy, float rx,
+                          float ry)
+{
+    World w(width, height, format);
+    for (A_long y = 0; y < height; ++y) {
+        for (A_long x = 0; x < width; ++x) {
+            const float dx = (static_cast<float>(x) + 0.5f - cx) / rx;
+            const float dy = (static_cast<float>(y) + 0.5f - cy) / ry;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float a = d <= 1.0f ? 1.0f : (d < 1.1f ? (1.1f - d) * 10.0f : 0.0f);
+            w.Set(x, y, {a, 0.5f, 0.5f, 0.5f});
+        }
+    }
+    return w;
+}
+
+// The settings the effect resolves from these values on this layer.
+inline EffectSettings SettingsFor(const ParamSet &params, const World &layer)
+{
+    const ParamSet values = params.ResolvedFor(layer.width(), layer.height());
+    std::vector<PF_ParamDef> records;
+    for (PF_ParamIndex i = 0; i < values.size(); ++i) {
+        records.push_back(values.ValueRecord(i));
+    }
+    std::vector<PF_ParamDef *> table(kParamCount, nullptr);
+    for (size_t i = 0; i < records.size() && i < table.size(); ++i) {
+        table[i] = &records[i];
+    }
+    return ReadEffectSettings(table.data());
+}
+
+// The shader's results for rect (layer coordinates) on these worlds.
+template <typename Pixel>
+World ReferenceFrame(const World &input, const World *matte_world, const EffectSettings &settings,
+                     const PF_LRect &rect)
+{
+    MatteField field;
+    const MatteField *matte = nullptr;
+    if (matte_world != nullptr && BuildMatteField<Pixel>(matte_world->pf(), field)) {
+        matte = &field;
+    }
+    FloatImage half;
+    FloatImage full;
+    const float s = settings.blur_intensity * 0.1f;
+    if (s > 0.001f && (settings.glass_mode != 2 || matte != nullptr)) {
+        const FloatImage source = ToFloatImage<Pixel>(input.pf());
+        half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
+        full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
+    }
+    World out(rect.right - rect.left, rect.bottom - rect.top, Depth<Pixel>::kFormat,
+              {0, rect.left, rect.top});
+    for (A_long r = 0; r < out.height(); ++r) {
+        for (A_long c = 0; c < out.width(); ++c) {
+            const FloatPixel v =
+                ShadeGlassPixel<Pixel>(input.pf(), out.pf(), settings, matte,
+                                       half.IsUsable() ? &half : nullptr, full.IsUsable() ? &full : nullptr,
+                                       static_cast<float>(rect.left + c), static_cast<float>(rect.top + r));
+            StorePacked(out.At<Pixel>(c, r), v);
+        }
+    }
+    return out;
+}
+
+// The reference for a frame rendered as one request: on the input (and matte)
+// exactly as the host delivered them to the effect.
+template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameResult &frame)
+{
+    EXPECT_EQ(frame.tiles.size(), 1u);
+    const hostsim::TileReport &tile = frame.tiles.at(0);
+    const World input = job.input->Crop(tile.checkouts.at(0).delivered);
+    std::unique_ptr<World> matte;
+    if (tile.checkouts.contains(1)) {
+        matte =
+            std::make_unique<World>(job.params.layer(kParamAlphaMatte)->Crop(tile.checkouts.at(1).delivered));
+    }
+    return ReferenceFrame<Pixel>(input, matte.get(), SettingsFor(job.params, *job.input), tile.rect);
+}
+
+// Largest channel difference in the depth's units (codes, or float values)
+// over the pixels where `where(x, y)` holds (layer coordinates of a).
+template <typename Where> double MaxDifference(const World &a, const World &b, double unit, Where where)
+{
+    double worst = 0.0;
+    for (A_long y = 0; y < a.height(); ++y) {
+        for (A_long x = 0; x < a.width(); ++x) {
+            if (!where(a.origin_x() + x, a.origin_y() + y)) {
+                continue;
+            }
+            const FloatArgb p = a.Get(x, y);
+            const FloatArgb q = b.Get(x, y);
+            for (const double d : {p.alpha - q.alpha, p.red - q.red, p.green - q.green, p.blue - q.blue}) {
+                worst = std::max(worst, std::abs(d) * unit);
+            }
+        }
+    }
+    return worst;
+}
+
+// Equal pixel bytes; otherwise how many pixels differ and the first of them.
+inline ::testing::AssertionResult SameFrame(const World &actual, const World &expected)
+{
+    if (actual.format() != expected.format() || actual.width() != expected.width() ||
+        actual.height() != expected.height()) {
+        return ::testing::AssertionFailure() << "frames differ in format or size";
+    }
+    if (actual.SamePixels(expected)) {
+        return ::testing::AssertionSuccess();
+    }
+    long count = 0;
+    std::ostringstream first;
+    for (A_long y = 0; y < actual.height(); ++y) {
+        for (A_long x = 0; x < actual.width(); ++x) {
+            const FloatArgb a = actual.Get(x, y);
+            const FloatArgb e = expected.Get(x, y);
+            if (std::memcmp(actual.PixelBytes(x, y), expected.PixelBytes(x, y),
+                            static_cast<size_t>(hostsim::BytesPerPixel(actual.format()))) != 0) {
+                if (count++ == 0) {
+                    first << " first at (" << x << ", " << y << "): " << a.alpha << " " << a.red << " "
+                          << a.green << " " << a.blue << " instead of " << e.alpha << " " << e.red << " "
+                          << e.green << " " << e.blue;
+                }
+            }
+        }
+    }
+    return ::testing::AssertionFailure() << count << " pixels differ;" << first.str();
+}
+
+// One loaded and started T_Prismora for the whole test program.
+inline Host &SharedHost()
+{
+    static const std::unique_ptr<Host> host = [] {
+        auto h = std::make_unique<Host>(PRISMORA_E2E_PLUGIN);
+        h->Start();
+        return h;
+    }();
+    return *host;
+}
+
+template <typename Pixel> class EffectTest : public ::testing::Test {
+protected:
+    static constexpr int kBits = Depth<Pixel>::kBits;
+    static constexpr PixelFormat kFormat = Depth<Pixel>::kFormat;
+
+    void SetUp() override { host().books().Reset(); }
+
+    Host &host() { return SharedHost(); }
+
+    FrameJob NewFrame(const World &input) { return host().NewFrame(input, kBits); }
+
+    // A panel that fits in a small frame, so both sides of its rim are seen.
+    static void SmallPanel(FrameJob &job, double width, double height)
+    {
+        job.params.SetFloat(kParamGlassWidth, width);
+        job.params.SetFloat(kParamGlassHeight, height);
+        job.params.SetFloat(kParamCornerRadius, 12.0);
+    }
+
+    void ExpectBalancedBooks()
+    {
+        const std::vector<std::string> imbalances = host().books().Imbalances();
+        EXPECT_TRUE(imbalances.empty()) << ::testing::PrintToString(imbalances);
+    }
+};
+
+} // namespace prismora::e2e

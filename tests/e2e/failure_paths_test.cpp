@@ -1,0 +1,127 @@
+// Every way a host callback can fail a frame: the effect returns the host's
+// code, checks in what it checked out, and leaves the pre-render record to be
+// deleted exactly once (or none at all when pre-render fails).
+#include "e2e_fixture.h"
+
+namespace prismora::e2e {
+namespace {
+
+constexpr PF_Err kInjected = 7;  // a code the effect never makes itself
+constexpr int kValueParams = 21; // parameters pre-render checks out
+
+template <typename Pixel> class FailurePaths : public EffectTest<Pixel> {
+protected:
+    // Full Frame with a visible matte: both layers take part.
+    FrameJob MatteFrame(const World &input, const World &matte)
+    {
+        FrameJob job = this->NewFrame(input);
+        job.params.SetPopup(kParamGlassMode, 2);
+        job.params.SetLayer(kParamAlphaMatte, &matte);
+        return job;
+    }
+
+    void ExpectRecords(long records)
+    {
+        const hostsim::BookTotals t = this->host().books().Totals();
+        EXPECT_EQ(t.pre_render_records, records);
+        EXPECT_EQ(t.pre_render_deletes, records);
+    }
+};
+TYPED_TEST_SUITE(FailurePaths, PixelTypes);
+
+TYPED_TEST(FailurePaths, EveryParameterCheckoutInPreRender)
+{
+    const World input = PatternWorld(48, 32, this->kFormat);
+    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
+    for (int nth = 1; nth <= kValueParams; ++nth) {
+        SCOPED_TRACE(nth);
+        this->host().books().Reset();
+        this->host().books().FailNthCall("checkout_param", nth, kInjected);
+        const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
+        EXPECT_EQ(frame.err, kInjected);
+        EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_PRE_RENDER);
+        EXPECT_EQ(this->host().books().Calls("checkout_param"), nth) << "no checkout after the failure";
+        EXPECT_EQ(this->host().books().Calls("checkout_layer"), 0);
+        EXPECT_FALSE(frame.tiles.at(0).rendered);
+        EXPECT_TRUE(SameFrame(frame.output, World(48, 32, this->kFormat)));
+        this->ExpectRecords(0);
+        this->ExpectBalancedBooks();
+    }
+    // The list is complete: one more never fails.
+    this->host().books().Reset();
+    this->host().books().FailNthCall("checkout_param", kValueParams + 1, kInjected);
+    EXPECT_EQ(this->host().Render(this->MatteFrame(input, matte)).err, PF_Err_NONE);
+}
+
+TYPED_TEST(FailurePaths, LayerCheckoutsAndTheOutput)
+{
+    const World input = PatternWorld(48, 32, this->kFormat);
+    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
+    struct Case {
+        const char *callback;
+        int nth;
+        PF_Cmd failed_command;
+        long records;         // pre-render records left with the host
+        long pixel_checkouts; // layer worlds the effect got (and must check in)
+    };
+    const Case cases[] = {{"checkout_layer", 1, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // input
+                          {"checkout_layer", 2, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // matte
+                          {"checkout_layer_pixels", 1, PF_Cmd_SMART_RENDER, 1, 0}, // input
+                          {"checkout_layer_pixels", 2, PF_Cmd_SMART_RENDER, 1, 1}, // matte
+                          {"checkout_output", 1, PF_Cmd_SMART_RENDER, 1, 2}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.callback) + " #" + std::to_string(c.nth));
+        this->host().books().Reset();
+        this->host().books().FailNthCall(c.callback, c.nth, kInjected);
+        const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
+        EXPECT_EQ(frame.err, kInjected);
+        EXPECT_EQ(frame.failed_command, c.failed_command);
+        EXPECT_EQ(this->host().books().Calls(c.callback), c.nth);
+        EXPECT_EQ(this->host().books().Totals().layer_pixel_checkouts, c.pixel_checkouts);
+        EXPECT_TRUE(SameFrame(frame.output, World(48, 32, this->kFormat))) << "nothing is written";
+        this->ExpectRecords(c.records);
+        this->ExpectBalancedBooks();
+    }
+}
+
+TYPED_TEST(FailurePaths, NoOutputPixelsAndNoPreRenderRecord)
+{
+    const World input = PatternWorld(48, 32, this->kFormat);
+    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
+
+    FrameJob job = this->MatteFrame(input, matte);
+    job.nulls.output_data = true;
+    FrameResult frame = this->host().Render(job);
+    EXPECT_EQ(frame.err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_RENDER);
+    EXPECT_EQ(this->host().books().Totals().layer_pixel_checkins, 2) << "input and matte checked in";
+    this->ExpectRecords(1);
+    this->ExpectBalancedBooks();
+
+    this->host().books().Reset();
+    job = this->MatteFrame(input, matte);
+    job.nulls.pre_render_data = true;
+    frame = this->host().Render(job);
+    EXPECT_EQ(frame.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_RENDER);
+    EXPECT_EQ(this->host().books().Calls("checkout_layer_pixels"), 0);
+    EXPECT_EQ(this->host().books().Calls("checkout_output"), 0);
+    this->ExpectRecords(1);
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(FailurePaths, AFailedCheckInStillChecksInTheRest)
+{
+    const World input = PatternWorld(48, 32, this->kFormat);
+    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
+    this->host().books().FailNthCall("checkin_layer_pixels", 1, kInjected);
+    const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
+    EXPECT_EQ(frame.err, kInjected);
+    EXPECT_EQ(this->host().books().Calls("checkin_layer_pixels"), 2)
+        << "the matte is checked in after the input";
+    EXPECT_EQ(this->host().books().Totals().layer_pixel_checkins, 1);
+    this->ExpectRecords(1);
+}
+
+} // namespace
+} // namespace prismora::e2e

@@ -1,0 +1,192 @@
+// Frames through the host at every depth: the smart render against the shader's
+// per-pixel results, the plain render command, Full Frame with and without a
+// matte, an output request away from the origin and padded rows.
+#include "e2e_fixture.h"
+
+namespace prismora::e2e {
+namespace {
+
+template <typename Pixel> class Render : public EffectTest<Pixel> {
+};
+TYPED_TEST_SUITE(Render, PixelTypes);
+
+TYPED_TEST(Render, SmartFrameEqualsTheShaderPerPixel)
+{
+    const World input = PatternWorld(120, 80, this->kFormat);
+    struct Case {
+        const char *name;
+        void (*set)(FrameJob &);
+    };
+    const Case cases[] = {{"defaults, panel larger than the layer", [](FrameJob &) {}},
+                          {"small panel, high quality, clamped edges, tint",
+                           [](FrameJob &job) {
+                               TestFixture::SmallPanel(job, 70.0, 44.0);
+                               job.params.SetPopup(kParamQuality, 3);
+                               job.params.SetCheckbox(kParamClampEdges, true);
+                               job.params.SetFloat(kParamColorAmount, 40.0);
+                               job.params.SetColor(kParamGlassColor, {255, 40, 160, 220});
+                               job.params.SetPoint(kParamCenter, 50 << 16, 36 << 16);
+                           }},
+                          {"strong distortion and fringes, low quality",
+                           [](FrameJob &job) {
+                               TestFixture::SmallPanel(job, 90.0, 60.0);
+                               job.params.SetPopup(kParamQuality, 1);
+                               job.params.SetFloat(kParamDistortionScale, 80.0);
+                               job.params.SetFloat(kParamChromaticShift, 12.0);
+                               job.params.SetFloat(kParamAmount, 150.0);
+                           }},
+                          {"debug view", [](FrameJob &job) {
+                               TestFixture::SmallPanel(job, 80.0, 50.0);
+                               job.params.SetPopup(kParamDebugView, 5);
+                           }}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        FrameJob job = this->NewFrame(input);
+        c.set(job);
+        const FrameResult frame = this->host().Render(job);
+        ASSERT_EQ(frame.err, PF_Err_NONE);
+        // The whole layer is within the expanded request, so the effect saw all of it.
+        const PF_LRect delivered = frame.tiles.at(0).checkouts.at(0).delivered;
+        EXPECT_EQ(delivered.right - delivered.left, 120);
+        EXPECT_EQ(delivered.bottom - delivered.top, 80);
+        EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
+        EXPECT_FALSE(frame.output.SamePixels(input)) << "the panel changes the frame";
+    }
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, BlurThresholdsMatchTheShader)
+{
+    // 0.01 makes no blurred images, 0.02 an unblurred half and a blurred full
+    // one, 0.03 two blurred ones.
+    const World input = PatternWorld(96, 64, this->kFormat);
+    for (const double blur : {0.01, 0.02, 0.03}) {
+        SCOPED_TRACE(blur);
+        FrameJob job = this->NewFrame(input);
+        TestFixture::SmallPanel(job, 70.0, 50.0);
+        job.params.SetFloat(kParamBlurIntensity, blur);
+        const FrameResult frame = this->host().Render(job);
+        ASSERT_EQ(frame.err, PF_Err_NONE);
+        EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
+    }
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, PlainRenderAgreesWithSmartRenderWhereTheMatteTakesNoPart)
+{
+    const World input = PatternWorld(100, 70, this->kFormat);
+    const World matte = EllipseMatte(100, 70, this->kFormat, 50.0f, 35.0f, 30.0f, 20.0f);
+    FrameJob job = this->NewFrame(input);
+    TestFixture::SmallPanel(job, 64.0, 40.0);
+    job.params.SetLayer(kParamAlphaMatte, &matte); // chosen, but Custom Rounded Rect ignores it
+    const FrameResult smart = this->host().Render(job);
+    job.path = RenderPath::kLegacy;
+    const FrameResult legacy = this->host().Render(job);
+    ASSERT_EQ(smart.err, PF_Err_NONE);
+    ASSERT_EQ(legacy.err, PF_Err_NONE);
+    EXPECT_TRUE(SameFrame(legacy.output, smart.output));
+
+    // Full Frame: the plain render never sees the matte and passes the layer through.
+    job.params.SetPopup(kParamGlassMode, 2);
+    const FrameResult legacy_ff = this->host().Render(job);
+    ASSERT_EQ(legacy_ff.err, PF_Err_NONE);
+    EXPECT_TRUE(SameFrame(legacy_ff.output, input));
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, FullFrameWithoutAVisibleMattePassesTheLayerThrough)
+{
+    const World input = PatternWorld(96, 64, this->kFormat);
+    const World transparent(96, 64, this->kFormat);
+    for (const World *matte : {static_cast<const World *>(nullptr), &transparent}) {
+        SCOPED_TRACE(matte ? "transparent matte" : "no matte");
+        FrameJob job = this->NewFrame(input);
+        job.params.SetPopup(kParamGlassMode, 2);
+        job.params.SetFloat(kParamBlurIntensity, 50.0);
+        job.params.SetLayer(kParamAlphaMatte, matte);
+        const FrameResult frame = this->host().Render(job);
+        ASSERT_EQ(frame.err, PF_Err_NONE);
+        EXPECT_EQ(frame.tiles.at(0).checkouts.contains(1), matte != nullptr);
+        EXPECT_TRUE(SameFrame(frame.output, input));
+    }
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, FullFrameShapesThePanelFromTheMatte)
+{
+    const World input = PatternWorld(120, 80, this->kFormat);
+    const World matte = EllipseMatte(120, 80, this->kFormat, 70.0f, 36.0f, 32.0f, 22.0f);
+    FrameJob job = this->NewFrame(input);
+    job.params.SetPopup(kParamGlassMode, 2);
+    job.params.SetLayer(kParamAlphaMatte, &matte);
+    const FrameResult frame = this->host().Render(job);
+    ASSERT_EQ(frame.err, PF_Err_NONE);
+    ASSERT_TRUE(frame.tiles.at(0).checkouts.contains(1)) << "the matte is checked out";
+    EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
+
+    // Untouched where the matte is empty; changed in most of its inside.
+    long inside = 0;
+    long changed = 0;
+    for (A_long y = 0; y < 80; ++y) {
+        for (A_long x = 0; x < 120; ++x) {
+            const float a = matte.Get(x, y).alpha;
+            const bool same = std::memcmp(frame.output.PixelBytes(x, y), input.PixelBytes(x, y),
+                                          static_cast<size_t>(hostsim::BytesPerPixel(this->kFormat))) == 0;
+            if (a == 0.0f) {
+                EXPECT_TRUE(same) << "outside the matte at (" << x << ", " << y << ")";
+            } else if (a == 1.0f) {
+                ++inside;
+                changed += same ? 0 : 1;
+            }
+        }
+    }
+    EXPECT_GT(changed, inside * 3 / 4);
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, AnOutputRequestAwayFromTheOriginIsShadedAtItsLayerPosition)
+{
+    const World input = PatternWorld(160, 100, this->kFormat);
+    FrameJob job = this->NewFrame(input);
+    TestFixture::SmallPanel(job, 60.0, 40.0);
+    job.params.SetPoint(kParamCenter, 60 << 16, 50 << 16);
+    job.request = PF_LRect{10, 20, 110, 80};
+    const FrameResult frame = this->host().Render(job);
+    ASSERT_EQ(frame.err, PF_Err_NONE);
+    EXPECT_EQ(frame.output.origin_x(), 10);
+    EXPECT_EQ(frame.output.origin_y(), 20);
+    const hostsim::TileReport &tile = frame.tiles.at(0);
+    EXPECT_EQ(tile.result_rect.left, 10);
+    EXPECT_EQ(tile.result_rect.bottom, 80);
+    EXPECT_GT(tile.checkouts.at(0).delivered.right, 110) << "the input request is expanded";
+    EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Render, PaddedRowsGiveTheSameFrames)
+{
+    Host padded(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24});
+    padded.Start();
+    const World input = PatternWorld(96, 64, this->kFormat);
+    const World matte = EllipseMatte(96, 64, this->kFormat, 40.0f, 30.0f, 25.0f, 18.0f);
+    FrameJob job = this->NewFrame(input);
+    TestFixture::SmallPanel(job, 60.0, 40.0);
+    for (const RenderPath path : {RenderPath::kSmart, RenderPath::kLegacy}) {
+        job.path = path;
+        const FrameResult plain = this->host().Render(job);
+        const FrameResult wide = padded.Render(job);
+        ASSERT_EQ(wide.err, PF_Err_NONE);
+        EXPECT_TRUE(SameFrame(wide.output, plain.output));
+    }
+    job.path = RenderPath::kSmart;
+    job.params.SetPopup(kParamGlassMode, 2);
+    job.params.SetLayer(kParamAlphaMatte, &matte);
+    const FrameResult plain = this->host().Render(job);
+    const FrameResult wide = padded.Render(job);
+    ASSERT_EQ(wide.err, PF_Err_NONE);
+    EXPECT_TRUE(SameFrame(wide.output, plain.output));
+    EXPECT_TRUE(padded.books().Imbalances().empty());
+}
+
+} // namespace
+} // namespace prismora::e2e

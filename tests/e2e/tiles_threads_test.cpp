@@ -1,0 +1,76 @@
+// How the host splits work must not change a frame: tiles agree with the whole
+// frame, and frames rendered on several threads at once equal serial ones.
+#include "e2e_fixture.h"
+#include "shading/shape_field.h"
+
+namespace prismora::e2e {
+namespace {
+
+template <typename Pixel> class Split : public EffectTest<Pixel> {
+};
+TYPED_TEST_SUITE(Split, PixelTypes);
+
+TYPED_TEST(Split, TilesAgreeWithTheWholeFrame)
+{
+    const World input = PatternWorld(150, 100, this->kFormat);
+    FrameJob job = this->NewFrame(input);
+    TestFixture::SmallPanel(job, 90.0, 56.0);
+    job.params.SetPoint(kParamCenter, 70 << 16, 48 << 16);
+    const FrameResult whole = this->host().Render(job);
+    job.tile_width = 37;
+    job.tile_height = 23;
+    const FrameResult tiled = this->host().Render(job);
+    ASSERT_EQ(whole.err, PF_Err_NONE);
+    ASSERT_EQ(tiled.err, PF_Err_NONE);
+    ASSERT_EQ(tiled.tiles.size(), 25u);
+    EXPECT_GT(tiled.tiles.back().checkouts.at(0).delivered.left, 0) << "tile inputs lie away from (0, 0)";
+
+    // Off the panel the layer passes through exactly; on it the reads are
+    // measured from the tile input's origin, which moves the last bits of a
+    // read position, and a sharp step of 1.4 in the layer turns that into
+    // up to about 1e-5.
+    const EffectSettings settings = SettingsFor(job.params, input);
+    const auto on_panel = [&](A_long x, A_long y) {
+        return ComputeRectShape(settings, static_cast<float>(x), static_cast<float>(y)).inside;
+    };
+    const double unit = Depth<TypeParam>::kUnit;
+    EXPECT_EQ(
+        MaxDifference(tiled.output, whole.output, unit, [&](A_long x, A_long y) { return !on_panel(x, y); }),
+        0.0);
+    const double tolerance = this->kBits == 32 ? 1e-5 : 1.0;
+    EXPECT_LE(MaxDifference(tiled.output, whole.output, unit, on_panel), tolerance);
+    this->ExpectBalancedBooks();
+}
+
+TYPED_TEST(Split, FramesOnSeveralThreadsEqualFramesOneByOne)
+{
+    const World input = PatternWorld(112, 72, this->kFormat);
+    const World matte = EllipseMatte(112, 72, this->kFormat, 56.0f, 36.0f, 30.0f, 20.0f);
+    std::vector<FrameJob> jobs;
+    for (int i = 0; i < 6; ++i) {
+        FrameJob job = this->NewFrame(input);
+        TestFixture::SmallPanel(job, 50.0 + 8.0 * i, 40.0);
+        job.params.SetFloat(kParamBlurIntensity, 10.0 * i);
+        if (i % 3 == 2) {
+            job.params.SetPopup(kParamGlassMode, 2);
+            job.params.SetLayer(kParamAlphaMatte, &matte);
+        }
+        if (i == 4) {
+            job.tile_width = 41;
+            job.tile_height = 29;
+        }
+        jobs.push_back(std::move(job));
+    }
+    const std::vector<FrameResult> together = this->host().RenderAll(jobs, 3);
+    ASSERT_EQ(together.size(), jobs.size());
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        SCOPED_TRACE(i);
+        const FrameResult alone = this->host().Render(jobs[i]);
+        ASSERT_EQ(together[i].err, PF_Err_NONE);
+        EXPECT_TRUE(SameFrame(together[i].output, alone.output));
+    }
+    this->ExpectBalancedBooks();
+}
+
+} // namespace
+} // namespace prismora::e2e
