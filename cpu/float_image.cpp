@@ -34,6 +34,17 @@ template <uint32_t kMask> uint32_t PackChannel(float value, float scale)
     return static_cast<uint32_t>(static_cast<int32_t>(scaled)) & kMask;
 }
 
+// The four channels in bit fields of kBits each: alpha lowest, then red, green, blue.
+template <typename Word, unsigned kBits> Word PackChannels(const FloatPixel &pixel, float scale)
+{
+    constexpr uint32_t kMask = (1u << kBits) - 1u;
+    const Word alpha = PackChannel<kMask>(pixel.alpha, scale);
+    const Word red = PackChannel<kMask>(pixel.red, scale);
+    const Word green = PackChannel<kMask>(pixel.green, scale);
+    const Word blue = PackChannel<kMask>(pixel.blue, scale);
+    return alpha | (red << kBits) | (green << (2 * kBits)) | (blue << (3 * kBits));
+}
+
 } // namespace
 
 bool FloatImage::IsUsable() const
@@ -68,20 +79,12 @@ template <typename Pixel> FloatImage ToFloatImage(const PF_EffectWorld &world)
 
 uint32_t PackPixel8(const FloatPixel &pixel)
 {
-    const uint32_t alpha = PackChannel<0xFFu>(pixel.alpha, 255.0f);
-    const uint32_t red = PackChannel<0xFFu>(pixel.red, 255.0f);
-    const uint32_t green = PackChannel<0xFFu>(pixel.green, 255.0f);
-    const uint32_t blue = PackChannel<0xFFu>(pixel.blue, 255.0f);
-    return alpha | (red << 8) | (green << 16) | (blue << 24);
+    return PackChannels<uint32_t, 8>(pixel, 255.0f);
 }
 
 uint64_t PackPixel16(const FloatPixel &pixel)
 {
-    const uint64_t alpha = PackChannel<0xFFFFu>(pixel.alpha, 32768.0f);
-    const uint64_t red = PackChannel<0xFFFFu>(pixel.red, 32768.0f);
-    const uint64_t green = PackChannel<0xFFFFu>(pixel.green, 32768.0f);
-    const uint64_t blue = PackChannel<0xFFFFu>(pixel.blue, 32768.0f);
-    return alpha | (red << 16) | (green << 32) | (blue << 48);
+    return PackChannels<uint64_t, 16>(pixel, 32768.0f);
 }
 
 FloatPixel ClampPixelFloat(const FloatPixel &pixel)

@@ -58,26 +58,17 @@ template <typename Fetch> FloatPixel ConvolveTaps(const std::vector<float> &kern
             static_cast<float>(blue)};
 }
 
-// Row y of the horizontal pass; the reference any faster path must match bit for bit.
-void BlurRowHorizontal(const FloatImage &source, const std::vector<float> &kernel, A_long y, bool clamp_edges,
-                       FloatPixel *out_row)
+// Row y of one pass, taps along the row (horizontal) or down the column; the
+// reference any faster path must match bit for bit.
+void BlurRow(const FloatImage &source, const std::vector<float> &kernel, A_long y, bool horizontal,
+             bool clamp_edges, FloatPixel *out_row)
 {
     const int64_t radius = static_cast<int64_t>(kernel.size() / 2);
     for (A_long x = 0; x < source.width; ++x) {
         out_row[x] = ConvolveTaps(kernel, [&](int64_t k) {
-            return FetchPixel(source, TapCoordinate(x - radius + k, source.width), y, clamp_edges);
-        });
-    }
-}
-
-// Row y of the vertical pass, reading columns of the horizontal result.
-void BlurRowVertical(const FloatImage &source, const std::vector<float> &kernel, A_long y, bool clamp_edges,
-                     FloatPixel *out_row)
-{
-    const int64_t radius = static_cast<int64_t>(kernel.size() / 2);
-    for (A_long x = 0; x < source.width; ++x) {
-        out_row[x] = ConvolveTaps(kernel, [&](int64_t k) {
-            return FetchPixel(source, x, TapCoordinate(y - radius + k, source.height), clamp_edges);
+            return horizontal
+                       ? FetchPixel(source, TapCoordinate(x - radius + k, source.width), y, clamp_edges)
+                       : FetchPixel(source, x, TapCoordinate(y - radius + k, source.height), clamp_edges);
         });
     }
 }
@@ -152,12 +143,12 @@ FloatImage GaussianBlur(const FloatImage &source, float strength, int32_t qualit
     result.pixels.resize(source.pixels.size());
 
     for (A_long y = 0; y < source.height; ++y) {
-        BlurRowHorizontal(source, kernel, y, clamp_edges,
-                          intermediate.pixels.data() + static_cast<std::size_t>(y) * width);
+        BlurRow(source, kernel, y, true, clamp_edges,
+                intermediate.pixels.data() + static_cast<std::size_t>(y) * width);
     }
     for (A_long y = 0; y < source.height; ++y) {
-        BlurRowVertical(intermediate, kernel, y, clamp_edges,
-                        result.pixels.data() + static_cast<std::size_t>(y) * width);
+        BlurRow(intermediate, kernel, y, false, clamp_edges,
+                result.pixels.data() + static_cast<std::size_t>(y) * width);
     }
     return result;
 }

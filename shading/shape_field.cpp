@@ -14,6 +14,41 @@ float Length2(float x, float y)
     return sqrtf(x * x + y * y);
 }
 
+// The panel's centre and size, and the pixel (x, y) relative to that centre.
+void PlacePanel(ShapeSample &sample, float center_x, float center_y, float width, float height, float x,
+                float y)
+{
+    sample.panel_center_x = center_x;
+    sample.panel_center_y = center_y;
+    sample.panel_width = width;
+    sample.panel_height = height;
+    sample.local_x = x - center_x;
+    sample.local_y = y - center_y;
+}
+
+// Central differences of f(u, v) around (x, y) at each step size h, weighted by
+// 1 / h, then divided by the sum of the weights (its reciprocal formed once).
+template <typename Field, std::size_t N>
+Vec2 WeightedGradient(const Field &f, float x, float y, const float (&steps)[N])
+{
+    float gx = 0.0f;
+    float gy = 0.0f;
+    float wsum = 0.0f;
+    for (const float h : steps) {
+        const float w = 1.0f / h;
+        const float k = 1.0f / (h + h);
+        gx = (f(x + h, y) - f(x - h, y)) * k * w + gx;
+        gy = (f(x, y + h) - f(x, y - h)) * k * w + gy;
+        wsum = wsum + w;
+    }
+    if (wsum > 0.0f) {
+        const float inv = 1.0f / wsum;
+        gx = gx * inv;
+        gy = gy * inv;
+    }
+    return {gx, gy};
+}
+
 } // namespace
 
 float SmoothStep(float edge0, float edge1, float v)
@@ -51,12 +86,8 @@ ShapeSample ComputeRectShape(const EffectSettings &settings, float x, float y)
     if (settings.glass_mode != 1) {
         return sample;
     }
-    sample.panel_center_x = settings.center_x;
-    sample.panel_center_y = settings.center_y;
-    sample.panel_width = settings.glass_width;
-    sample.panel_height = settings.glass_height;
-    sample.local_x = x - settings.center_x;
-    sample.local_y = y - settings.center_y;
+    PlacePanel(sample, settings.center_x, settings.center_y, settings.glass_width, settings.glass_height, x,
+               y);
 
     // Never thinner than two pixels, whatever the width and height say.
     const float half_w = MaxF(settings.glass_width * 0.5f, 1.0f);
@@ -78,22 +109,9 @@ ShapeSample ComputeRectShape(const EffectSettings &settings, float x, float y)
 
     // Two step sizes smooth the kink of the distance function at the corners'
     // tangent points; the wider step counts half.
-    float gx = 0.0f;
-    float gy = 0.0f;
-    float wsum = 0.0f;
-    for (const float h : {1.0f, 2.0f}) {
-        const float w = 1.0f / h;
-        const float k = 1.0f / (h + h);
-        gx = (distance(lx + h, ly) - distance(lx - h, ly)) * k * w + gx;
-        gy = (distance(lx, ly + h) - distance(lx, ly - h)) * k * w + gy;
-        wsum = wsum + w;
-    }
-    if (wsum > 0.0f) {
-        const float inv = 1.0f / wsum;
-        gx = gx * inv;
-        gy = gy * inv;
-    }
-    const Vec2 normal = Normalize2(gx, gy);
+    static constexpr float kSteps[] = {1.0f, 2.0f};
+    const Vec2 gradient = WeightedGradient(distance, lx, ly, kSteps);
+    const Vec2 normal = Normalize2(gradient.x, gradient.y);
     sample.normal_x = normal.x;
     sample.normal_y = normal.y;
     FinishShape(sample, settings);
@@ -108,12 +126,7 @@ ShapeSample ComputeMatteShape(const MatteField &matte, const EffectSettings &set
         return sample;
     }
     sample.inside = true;
-    sample.panel_center_x = matte.center_x;
-    sample.panel_center_y = matte.center_y;
-    sample.panel_width = matte.width;
-    sample.panel_height = matte.height;
-    sample.local_x = x - matte.center_x;
-    sample.local_y = y - matte.center_y;
+    PlacePanel(sample, matte.center_x, matte.center_y, matte.width, matte.height, x, y);
     sample.depth = MaxF(SampleMatteField(matte, matte.distance, x, y, -1.0f), 0.0f);
 
     // The chamfer distance is blocky; wide steps average the gradient over a
@@ -121,22 +134,9 @@ ShapeSample ComputeMatteShape(const MatteField &matte, const EffectSettings &set
     const auto field = [&](float u, float v) {
         return MaxF(SampleMatteField(matte, matte.distance, u, v, 0.0f), 0.0f);
     };
-    float gx = 0.0f;
-    float gy = 0.0f;
-    float wsum = 0.0f;
-    for (const float h : {1.5f, 3.0f, 5.0f}) {
-        const float w = 1.0f / h;
-        const float k = 1.0f / (h + h);
-        gx = (field(x + h, y) - field(x - h, y)) * k * w + gx;
-        gy = (field(x, y + h) - field(x, y - h)) * k * w + gy;
-        wsum = wsum + w;
-    }
-    if (wsum > 0.0f) {
-        const float inv = 1.0f / wsum;
-        gx = gx * inv;
-        gy = gy * inv;
-    }
-    Vec2 n = Normalize2(gx, gy);
+    static constexpr float kSteps[] = {1.5f, 3.0f, 5.0f};
+    const Vec2 gradient = WeightedGradient(field, x, y, kSteps);
+    Vec2 n = Normalize2(gradient.x, gradient.y);
     if (Length2(n.x, n.y) <= 0.00001f) {
         // A flat spot has no gradient: lean towards the matte's centre instead.
         n = Normalize2(matte.center_x - x, matte.center_y - y);

@@ -7,93 +7,84 @@
 namespace prismora {
 namespace {
 
+using test::SameBits;
 using test::TestWorld;
+using test::UniformImage;
 using test::WorldLayout;
 
-void ExpectSamePixel(const FloatPixel &actual, const FloatPixel &expected)
-{
-    EXPECT_EQ(actual.alpha, expected.alpha);
-    EXPECT_EQ(actual.red, expected.red);
-    EXPECT_EQ(actual.green, expected.green);
-    EXPECT_EQ(actual.blue, expected.blue);
-}
-
-FloatImage UniformImage(A_long width, A_long height, const FloatPixel &p)
-{
-    FloatImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), p);
-    return image;
-}
-
 // Distinct values in every channel and pixel, so a swapped tap or channel shows.
-template <typename Pixel> void FillPattern(TestWorld<Pixel> &world)
+FloatPixel PatternAt(A_long x, A_long y)
 {
-    for (A_long y = 0; y < world.height(); ++y) {
-        for (A_long x = 0; x < world.width(); ++x) {
-            const float v = static_cast<float>(x * 7 + y * 3) / 64.0f;
-            world.SetFloat(x, y, {0.9f - v * 0.5f, v, 0.25f + v * 0.5f, 1.0f - v});
-        }
-    }
+    const float v = static_cast<float>(x * 7 + y * 3) / 37.0f;
+    return {0.9f - v * 0.5f, v, 0.25f + v * 0.5f, 1.0f - v};
+}
+
+// The plain reading: convert, then top row, bottom row, between them.
+FloatPixel Bilinear(const FloatPixel &p00, const FloatPixel &p10, const FloatPixel &p01,
+                    const FloatPixel &p11, float fx, float fy)
+{
+    const auto mix = [&](float a00, float a10, float a01, float a11) {
+        const float top = (a10 - a00) * fx + a00;
+        const float bottom = (a11 - a01) * fx + a01;
+        return (bottom - top) * fy + top;
+    };
+    return {mix(p00.alpha, p10.alpha, p01.alpha, p11.alpha), mix(p00.red, p10.red, p01.red, p11.red),
+            mix(p00.green, p10.green, p01.green, p11.green), mix(p00.blue, p10.blue, p01.blue, p11.blue)};
 }
 
 template <typename Pixel> class WorldSampling : public ::testing::Test {
 };
 TYPED_TEST_SUITE(WorldSampling, test::PixelTypes);
 
-TYPED_TEST(WorldSampling, LastPixelIsExactWithOrWithoutClamp)
+// The world and a float image of the same pixels follow the same rules.
+TYPED_TEST(WorldSampling, InterpolatesAndTreatsEdgesAlike)
 {
     TestWorld<TypeParam> world(5, 4, WorldLayout{12, 0, 0, true});
-    FillPattern(world);
-    for (const bool clamp : {false, true}) {
-        ExpectSamePixel(SampleWorldBilinear<TypeParam>(world.world(), 4.0f, 3.0f, clamp),
-                        world.GetFloat(4, 3));
+    FloatImage image = UniformImage(5, 4, {});
+    for (A_long y = 0; y < 4; ++y) {
+        for (A_long x = 0; x < 5; ++x) {
+            world.SetFloat(x, y, PatternAt(x, y));
+            image.pixels[static_cast<size_t>(y * 5 + x)] = world.GetFloat(x, y);
+        }
+    }
+    const auto px = [&](A_long x, A_long y) { return world.GetFloat(x, y); };
+    const struct {
+        float x, y;
+        bool clamp;
+        FloatPixel expected;
+    } cases[] = {
+        {1.3f, 2.85f, false, Bilinear(px(1, 2), px(2, 2), px(1, 3), px(2, 3), 1.3f - 1.0f, 2.85f - 2.0f)},
+        {0.7f, 0.1f, true, Bilinear(px(0, 0), px(1, 0), px(0, 1), px(1, 1), 0.7f, 0.1f)},
+        {2.2f, 1.6f, false, Bilinear(px(2, 1), px(3, 1), px(2, 2), px(3, 2), 2.2f - 2.0f, 1.6f - 1.0f)},
+        {4.0f, 3.0f, false, px(4, 3)}, // the last pixel is inside and exact
+        {4.0f, 3.0f, true, px(4, 3)},
+        {3.5f, 3.0f, false, Bilinear(px(3, 3), px(4, 3), px(3, 3), px(4, 3), 0.5f, 0.0f)},
+        {-0.25f, 2.0f, false, FloatPixel{}},
+        {-0.25f, 2.0f, true, px(0, 2)},
+        {2.0f, 3.01f, false, FloatPixel{}},
+        {9.0f, 7.5f, true, px(4, 3)},
+    };
+    for (const auto &c : cases) {
+        EXPECT_TRUE(SameBits(SampleWorldBilinear<TypeParam>(world.world(), c.x, c.y, c.clamp), c.expected))
+            << c.x << "," << c.y << " clamp " << c.clamp;
+        EXPECT_TRUE(SameBits(SampleFloatImageBilinear(image, c.x, c.y, c.clamp), c.expected))
+            << c.x << "," << c.y << " clamp " << c.clamp;
     }
 }
 
-TYPED_TEST(WorldSampling, OutsideIsTransparentUnlessClamped)
-{
-    TestWorld<TypeParam> world(5, 4);
-    FillPattern(world);
-    ExpectSamePixel(SampleWorldBilinear<TypeParam>(world.world(), -0.25f, 2.0f, false), FloatPixel{});
-    ExpectSamePixel(SampleWorldBilinear<TypeParam>(world.world(), -0.25f, 2.0f, true), world.GetFloat(0, 2));
-    ExpectSamePixel(SampleWorldBilinear<TypeParam>(world.world(), 2.0f, 3.01f, false), FloatPixel{});
-    ExpectSamePixel(SampleWorldBilinear<TypeParam>(world.world(), 9.0f, 7.5f, true), world.GetFloat(4, 3));
-}
-
-TYPED_TEST(WorldSampling, InterpolatesRowsThenColumns)
-{
-    TestWorld<TypeParam> world(5, 4, WorldLayout{8, 0, 0, false});
-    FillPattern(world);
-    const float x = 1.3f;
-    const float y = 2.85f;
-    const float fx = x - 1.0f;
-    const float fy = y - 2.0f;
-    const FloatPixel p00 = world.GetFloat(1, 2), p10 = world.GetFloat(2, 2);
-    const FloatPixel p01 = world.GetFloat(1, 3), p11 = world.GetFloat(2, 3);
-    const auto mix = [&](float a00, float a10, float a01, float a11) {
-        const float top = (a10 - a00) * fx + a00;
-        const float bottom = (a11 - a01) * fx + a01;
-        return (bottom - top) * fy + top;
-    };
-    const FloatPixel p = SampleWorldBilinear<TypeParam>(world.world(), x, y, false);
-    EXPECT_EQ(p.alpha, mix(p00.alpha, p10.alpha, p01.alpha, p11.alpha));
-    EXPECT_EQ(p.red, mix(p00.red, p10.red, p01.red, p11.red));
-    EXPECT_EQ(p.green, mix(p00.green, p10.green, p01.green, p11.green));
-    EXPECT_EQ(p.blue, mix(p00.blue, p10.blue, p01.blue, p11.blue));
-}
-
-TEST(WorldSampling, MissingWorldReadsTransparent)
+TEST(WorldSampling, MissingSourcesReadTransparent)
 {
     TestWorld<PF_Pixel16> world(3, 3);
     world.Fill({1.0f, 1.0f, 1.0f, 1.0f});
     PF_EffectWorld empty = world.world();
     empty.width = 0;
-    ExpectSamePixel(SampleWorldBilinear<PF_Pixel16>(empty, 0.0f, 0.0f, true), FloatPixel{});
+    EXPECT_TRUE(SameBits(SampleWorldBilinear<PF_Pixel16>(empty, 0.0f, 0.0f, true), FloatPixel{}));
     PF_EffectWorld no_data = world.world();
     no_data.data = nullptr;
-    ExpectSamePixel(SampleWorldBilinear<PF_Pixel16>(no_data, 1.0f, 1.0f, true), FloatPixel{});
+    EXPECT_TRUE(SameBits(SampleWorldBilinear<PF_Pixel16>(no_data, 1.0f, 1.0f, true), FloatPixel{}));
+    FloatImage short_image = UniformImage(3, 2, {1.0f, 1.0f, 1.0f, 1.0f});
+    short_image.pixels.pop_back();
+    EXPECT_TRUE(SameBits(SampleFloatImageBilinear(short_image, 0.0f, 0.0f, true), FloatPixel{}));
 }
 
 TEST(WorldSampling, MidpointBetweenTwoValues)
@@ -104,95 +95,42 @@ TEST(WorldSampling, MidpointBetweenTwoValues)
     EXPECT_FLOAT_EQ(SampleWorldBilinear<PF_PixelFloat>(world.world(), 2.5f, 0.0f, false).red, 0.4f);
 }
 
-TEST(WorldSampling, FullScaleOfIntegerDepths)
-{
-    TestWorld<PF_Pixel8> w8(1, 1);
-    w8.At(0, 0) = PF_Pixel8{255, 255, 0, 128};
-    const FloatPixel p8 = SampleWorldBilinear<PF_Pixel8>(w8.world(), 0.0f, 0.0f, false);
-    EXPECT_EQ(p8.alpha, 1.0f);
-    EXPECT_EQ(p8.green, 0.0f);
-    EXPECT_EQ(p8.blue, 128.0f / 255.0f);
-
-    TestWorld<PF_Pixel16> w16(1, 1);
-    w16.At(0, 0) = PF_Pixel16{32768, 16384, 0, 1};
-    const FloatPixel p16 = SampleWorldBilinear<PF_Pixel16>(w16.world(), 0.0f, 0.0f, false);
-    EXPECT_EQ(p16.alpha, 1.0f);
-    EXPECT_EQ(p16.red, 0.5f);
-    EXPECT_EQ(p16.blue, 1.0f / 32768.0f);
-}
-
-TEST(FloatImageSampling, FollowsTheWorldRules)
-{
-    FloatImage image = UniformImage(3, 2, {});
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-        const float v = static_cast<float>(i);
-        image.pixels[i] = {1.0f, v, v * 2.0f, v * 4.0f};
-    }
-    // Unpadded rows: pixel (col, row) is element row * width + col.
-    ExpectSamePixel(SampleFloatImageBilinear(image, 1.0f, 1.0f, false), image.pixels[4]);
-    EXPECT_EQ(SampleFloatImageBilinear(image, 1.5f, 0.5f, false).red, 3.0f);
-    ExpectSamePixel(SampleFloatImageBilinear(image, 2.0f, 1.0f, false), image.pixels[5]);
-    ExpectSamePixel(SampleFloatImageBilinear(image, 2.0f, 1.0f, true), image.pixels[5]);
-    ExpectSamePixel(SampleFloatImageBilinear(image, -0.25f, 0.0f, false), FloatPixel{});
-    ExpectSamePixel(SampleFloatImageBilinear(image, -0.25f, 0.0f, true), image.pixels[0]);
-    ExpectSamePixel(SampleFloatImageBilinear(image, 5.0f, 3.0f, true), image.pixels[5]);
-}
-
-TEST(FloatImageSampling, UnusableImageReadsTransparent)
-{
-    FloatImage image = UniformImage(3, 2, {1.0f, 1.0f, 1.0f, 1.0f});
-    image.pixels.pop_back();
-    ExpectSamePixel(SampleFloatImageBilinear(image, 0.0f, 0.0f, true), FloatPixel{});
-}
-
 // Uniform images make each branch's result a known mix of three constants.
-class BlurredSampling : public ::testing::Test {
-protected:
-    BlurredSampling() : world_(6, 5)
-    {
-        world_.Fill(sharp_);
-        half_ = UniformImage(6, 5, {0.4f, 0.3f, 0.6f, 0.1f});
-        full_ = UniformImage(6, 5, {0.2f, 0.9f, 0.05f, 0.7f});
-    }
-
-    FloatPixel Sample(const FloatImage *half, const FloatImage *full, float amount, float max)
-    {
-        return SampleBlurred<PF_PixelFloat>(world_.world(), half, full, 2.5f, 1.25f, amount, max, false);
-    }
-
-    FloatPixel sharp_{1.0f, 0.5f, 0.25f, 0.8f};
-    TestWorld<PF_PixelFloat> world_;
-    FloatImage half_;
-    FloatImage full_;
-};
-
-TEST_F(BlurredSampling, TooLittleBlurReadsSharp)
+TEST(BlurredSampling, FadesFromSharpThroughHalfToFull)
 {
-    ExpectSamePixel(Sample(&half_, &full_, 0.0005f, 3.0f), sharp_);
-    ExpectSamePixel(Sample(&half_, nullptr, 2.0f, 3.0f), sharp_);
-    ExpectSamePixel(Sample(&half_, &full_, 2.0f, 0.001f), sharp_);
-}
-
-TEST_F(BlurredSampling, FadesThroughTheHalfBlur)
-{
-    ExpectSamePixel(Sample(&half_, &full_, 1.5f, 3.0f), MixPixels(sharp_, half_.pixels[0], 1.0f));
-    ExpectSamePixel(Sample(&half_, &full_, 0.75f, 3.0f), MixPixels(sharp_, half_.pixels[0], 0.5f));
-    ExpectSamePixel(Sample(&half_, &full_, 3.0f, 3.0f), MixPixels(half_.pixels[0], full_.pixels[0], 1.0f));
-    ExpectSamePixel(Sample(&half_, &full_, 2.25f, 3.0f), MixPixels(half_.pixels[0], full_.pixels[0], 0.5f));
-    ExpectSamePixel(Sample(&half_, &full_, 9.0f, 3.0f), MixPixels(half_.pixels[0], full_.pixels[0], 1.0f));
-    EXPECT_FLOAT_EQ(Sample(&half_, &full_, 0.75f, 3.0f).red, 0.4f);
-}
-
-TEST_F(BlurredSampling, WithoutAUsableHalfBlurFadesStraightToFull)
-{
-    FloatImage broken = half_;
+    const FloatPixel sharp{1.0f, 0.5f, 0.25f, 0.8f};
+    TestWorld<PF_PixelFloat> world(6, 5);
+    world.Fill(sharp);
+    const FloatImage half = UniformImage(6, 5, {0.4f, 0.3f, 0.6f, 0.1f});
+    const FloatImage full = UniformImage(6, 5, {0.2f, 0.9f, 0.05f, 0.7f});
+    FloatImage broken = half;
     broken.pixels.pop_back();
-    const FloatPixel expected = MixPixels(sharp_, full_.pixels[0], 0.75f);
-    ExpectSamePixel(Sample(nullptr, &full_, 2.25f, 3.0f), expected);
-    ExpectSamePixel(Sample(&broken, &full_, 2.25f, 3.0f), expected);
-    // A half level of 0.001 or less is no level at all.
-    const float t = 0.0015f / 0.002f;
-    ExpectSamePixel(Sample(&half_, &full_, 0.0015f, 0.002f), MixPixels(sharp_, full_.pixels[0], t));
+    const FloatPixel h = half.pixels[0];
+    const FloatPixel f = full.pixels[0];
+    const struct {
+        const FloatImage *half, *full;
+        float amount, max;
+        FloatPixel expected;
+    } cases[] = {
+        {&half, &full, 0.0005f, 3.0f, sharp},
+        {&half, nullptr, 2.0f, 3.0f, sharp},
+        {&half, &full, 2.0f, 0.001f, sharp},
+        {&half, &full, 1.5f, 3.0f, MixPixels(sharp, h, 1.0f)},
+        {&half, &full, 0.75f, 3.0f, MixPixels(sharp, h, 0.5f)},
+        {&half, &full, 3.0f, 3.0f, MixPixels(h, f, 1.0f)},
+        {&half, &full, 2.25f, 3.0f, MixPixels(h, f, 0.5f)},
+        {&half, &full, 9.0f, 3.0f, MixPixels(h, f, 1.0f)},
+        // Without a usable half image, or a half level of 0.001 or less, straight to full.
+        {nullptr, &full, 2.25f, 3.0f, MixPixels(sharp, f, 0.75f)},
+        {&broken, &full, 2.25f, 3.0f, MixPixels(sharp, f, 0.75f)},
+        {&half, &full, 0.0015f, 0.002f, MixPixels(sharp, f, 0.0015f / 0.002f)},
+    };
+    for (const auto &c : cases) {
+        const FloatPixel p =
+            SampleBlurred<PF_PixelFloat>(world.world(), c.half, c.full, 2.5f, 1.25f, c.amount, c.max, false);
+        EXPECT_TRUE(SameBits(p, c.expected)) << c.amount << " of " << c.max;
+    }
+    EXPECT_FLOAT_EQ(MixPixels(sharp, h, 0.5f).red, 0.4f);
 }
 
 } // namespace

@@ -1,8 +1,11 @@
 #include "shading/shape_field.h"
 
 #include <cmath>
+#include <limits>
 
 #include <gtest/gtest.h>
+
+#include "support/test_world.h"
 
 namespace prismora {
 namespace {
@@ -15,7 +18,7 @@ EffectSettings PanelSettings()
     return settings;
 }
 
-TEST(ShapePrimitives, SmoothStep)
+TEST(ShapePrimitives, SmoothStepAndRoundedBoxDistance)
 {
     EXPECT_EQ(SmoothStep(0.0f, 1.0f, 0.5f), 0.5f);
     EXPECT_EQ(SmoothStep(0.0f, 1.0f, -3.0f), 0.0f);
@@ -24,144 +27,110 @@ TEST(ShapePrimitives, SmoothStep)
     // Equal edges make a step that includes the edge itself.
     EXPECT_EQ(SmoothStep(2.0f, 2.0f, 1.999f), 0.0f);
     EXPECT_EQ(SmoothStep(2.0f, 2.0f, 2.0f), 1.0f);
-}
 
-TEST(ShapePrimitives, RoundedBoxDistanceClampsTheRadius)
-{
     EXPECT_EQ(RoundedBoxDistance(0.0f, 0.0f, 128.0f, 128.0f, 48.0f), -128.0f);
     EXPECT_EQ(RoundedBoxDistance(128.5f, 0.0f, 128.0f, 128.0f, 48.0f), 0.5f);
-    // 100 x 40 with radius 500 is a stadium of radius 20.
-    for (const float px : {50.0f, 45.0f, -38.0f}) {
-        for (const float py : {0.0f, 15.0f, -19.0f}) {
-            EXPECT_EQ(RoundedBoxDistance(px, py, 50.0f, 20.0f, 500.0f),
-                      RoundedBoxDistance(px, py, 50.0f, 20.0f, 20.0f));
+    // 100 x 40 with radius 500 is a stadium of radius 20; a negative radius is 0.
+    EXPECT_FLOAT_EQ(RoundedBoxDistance(45.0f, 15.0f, 50.0f, 20.0f, 500.0f), std::sqrt(450.0f) - 20.0f);
+    EXPECT_EQ(RoundedBoxDistance(-38.0f, -19.0f, 50.0f, 20.0f, 500.0f),
+              RoundedBoxDistance(-38.0f, -19.0f, 50.0f, 20.0f, 20.0f));
+    EXPECT_EQ(RoundedBoxDistance(55.0f, 25.0f, 50.0f, 20.0f, -5.0f), std::sqrt(50.0f));
+}
+
+// Default 256 x 256 panel, radius 48, at (500, 300); a 100 x 40 stadium (radius
+// 500 cut to 20); a 1-wide panel (half width raised to 1). NaN: not checked.
+TEST(RectShape, KnownPixels)
+{
+    constexpr float n = std::numeric_limits<float>::quiet_NaN();
+    constexpr float d = 0.70710677f;
+    constexpr float ShapeSample::*kColumns[] = {
+        &ShapeSample::coverage,    &ShapeSample::depth,    &ShapeSample::depth_norm,
+        &ShapeSample::edge_factor, &ShapeSample::min_side, &ShapeSample::dir_x,
+        &ShapeSample::dir_y,       &ShapeSample::normal_x, &ShapeSample::normal_y};
+    EffectSettings stadium = PanelSettings();
+    stadium.glass_width = 100.0f;
+    stadium.glass_height = 40.0f;
+    stadium.corner_radius = 500.0f;
+    EffectSettings thin = PanelSettings();
+    thin.glass_width = 1.0f;
+    EffectSettings matte_mode = PanelSettings();
+    matte_mode.glass_mode = 2;
+    const struct {
+        EffectSettings settings;
+        float x, y;
+        bool inside;
+        float expected[9];
+    } cases[] = {
+        // clang-format off
+        //                                     coverage depth depth_norm edge min_side dir_x dir_y normal_x normal_y
+        // At the exact centre the gradient vanishes: direction and normal fall back to (1, 0).
+        {PanelSettings(), 500, 300, true,  {1,   128, 0.5f,       0, 256, 1,  0, 1,  0}},
+        {PanelSettings(), 618, 300, true,  {1,   10,  0.0390625f, n, 256, 1,  0, 1,  0}},
+        {PanelSettings(), 410, 390, true,  {1,   n,   n,          n, n,   -d, d, -d, d}}, // corner
+        {PanelSettings(), 628.5f, 300, true, {0.5f, 0, 0,         1, n,   n,  n, n,  n}}, // soft rim
+        {PanelSettings(), 629.9f, 300, false, {0, n,   n,          n, n,   n,  n, n,  n}},
+        {stadium,         545, 315, false, {n,   n,   n,          n, n,   n,  n, n,  n}},
+        {stadium,         545, 300, true,  {n,   n,   n,          n, 40,  n,  n, n,  n}},
+        {thin,            499, 300, true,  {1,   n,   n,          n, 1,   n,  n, n,  n}},
+        {thin,            501.5f, 300, true, {0.5f, n, n,          n, n,   n,  n, n,  n}},
+        {thin,            502, 300, false, {n,   n,   n,          n, n,   n,  n, n,  n}},
+        {matte_mode,      500, 300, false, {0,   n,   n,          n, n,   n,  n, n,  n}},
+        // clang-format on
+    };
+    for (const auto &c : cases) {
+        const ShapeSample s = ComputeRectShape(c.settings, c.x, c.y);
+        EXPECT_EQ(s.inside, c.inside) << c.x << "," << c.y;
+        for (size_t k = 0; k < 9; ++k) {
+            if (!std::isnan(c.expected[k])) {
+                EXPECT_NEAR(s.*kColumns[k], c.expected[k], 1e-6f) << c.x << "," << c.y << " column " << k;
+            }
         }
     }
-    EXPECT_FLOAT_EQ(RoundedBoxDistance(45.0f, 15.0f, 50.0f, 20.0f, 500.0f), std::sqrt(450.0f) - 20.0f);
-    EXPECT_EQ(RoundedBoxDistance(0.0f, 0.0f, 50.0f, 20.0f, -5.0f), -20.0f);
 }
 
-TEST(RectShape, PanelCentre)
-{
-    const ShapeSample s = ComputeRectShape(PanelSettings(), 500.0f, 300.0f);
-    EXPECT_TRUE(s.inside);
-    EXPECT_EQ(s.coverage, 1.0f);
-    EXPECT_EQ(s.depth, 128.0f);
-    EXPECT_EQ(s.min_side, 256.0f);
-    EXPECT_EQ(s.depth_norm, 0.5f);
-    EXPECT_EQ(s.edge_factor, 0.0f);
-    // The gradient vanishes at the centre of a square, so both fall back to (1, 0).
-    EXPECT_EQ(s.dir_x, 1.0f);
-    EXPECT_EQ(s.dir_y, 0.0f);
-    EXPECT_EQ(s.normal_x, 1.0f);
-    EXPECT_EQ(s.normal_y, 0.0f);
-    EXPECT_EQ(s.panel_center_x, 500.0f);
-    EXPECT_EQ(s.panel_width, 256.0f);
-}
-
-TEST(RectShape, SoftRimIsOnePixelWide)
-{
-    const EffectSettings settings = PanelSettings();
-    const ShapeSample half = ComputeRectShape(settings, 628.5f, 300.0f);
-    EXPECT_TRUE(half.inside);
-    EXPECT_EQ(half.coverage, 0.5f);
-    EXPECT_EQ(half.depth, 0.0f);
-    EXPECT_EQ(half.edge_factor, 1.0f);
-
-    const ShapeSample off = ComputeRectShape(settings, 629.9f, 300.0f);
-    EXPECT_FALSE(off.inside);
-    EXPECT_EQ(off.coverage, 0.0f);
-
-    const ShapeSample near = ComputeRectShape(settings, 618.0f, 300.0f);
-    EXPECT_EQ(near.depth, 10.0f);
-    EXPECT_FLOAT_EQ(near.depth_norm, 0.0390625f);
-    EXPECT_FLOAT_EQ(near.normal_x, 1.0f);
-    EXPECT_FLOAT_EQ(near.normal_y, 0.0f);
-    EXPECT_EQ(near.dir_x, 1.0f);
-}
-
-TEST(RectShape, StadiumCutsTheCorners)
-{
-    EffectSettings settings = PanelSettings();
-    settings.glass_width = 100.0f;
-    settings.glass_height = 40.0f;
-    settings.corner_radius = 500.0f;
-    EXPECT_FALSE(ComputeRectShape(settings, 545.0f, 315.0f).inside);
-    EXPECT_TRUE(ComputeRectShape(settings, 545.0f, 300.0f).inside);
-    EXPECT_EQ(ComputeRectShape(settings, 500.0f, 300.0f).min_side, 40.0f);
-}
-
-TEST(RectShape, ThinnestPanelIsTwoPixelsWide)
-{
-    EffectSettings settings = PanelSettings();
-    settings.glass_width = 1.0f;
-    EXPECT_EQ(ComputeRectShape(settings, 501.0f, 300.0f).coverage, 1.0f);
-    EXPECT_EQ(ComputeRectShape(settings, 499.0f, 300.0f).coverage, 1.0f);
-    EXPECT_EQ(ComputeRectShape(settings, 501.5f, 300.0f).coverage, 0.5f);
-    EXPECT_FALSE(ComputeRectShape(settings, 502.0f, 300.0f).inside);
-    EXPECT_EQ(ComputeRectShape(settings, 500.0f, 300.0f).min_side, 1.0f);
-}
-
-TEST(FinishShape, RimWidth)
+TEST(FinishShape, RimWidthAndFallbacks)
 {
     ShapeSample s;
-    s.inside = true;
     s.panel_width = 100.0f;
     s.panel_height = 120.0f;
     s.local_x = 3.0f;
-    s.depth = 0.375f;
-
     EffectSettings settings;
-    settings.edge_range = 0.001f; // 0.1 pixels, raised to 0.75
-    ShapeSample floor = s;
-    FinishShape(floor, settings);
-    EXPECT_EQ(floor.min_side, 100.0f);
-    EXPECT_EQ(floor.edge_factor, 0.5f);
-
-    settings.edge_range = 0.0f;
-    for (const float depth : {0.0f, 0.375f, 30.0f}) {
-        ShapeSample none = s;
-        none.depth = depth;
-        FinishShape(none, settings);
-        EXPECT_EQ(none.edge_factor, 0.0f);
+    const struct {
+        float edge_range, depth, edge_factor;
+    } cases[] = {
+        {0.001f, 0.375f, 0.5f}, // 0.1 pixels raised to 0.75
+        {0.0f, 0.0f, 0.0f},     // no rim at all, even on the edge
+        {0.0f, 30.0f, 0.0f},
+        {0.5f, -4.0f, 1.0f}, // negative depth counts as 0
+    };
+    for (const auto &c : cases) {
+        ShapeSample r = s;
+        r.depth = c.depth;
+        settings.edge_range = c.edge_range;
+        FinishShape(r, settings);
+        EXPECT_EQ(r.min_side, 100.0f);
+        EXPECT_EQ(r.depth, c.depth > 0.0f ? c.depth : 0.0f);
+        EXPECT_EQ(r.edge_factor, c.edge_factor) << c.edge_range << " " << c.depth;
+        // No normal was found: it takes the direction from the centre.
+        EXPECT_EQ(r.normal_x, 1.0f);
+        EXPECT_EQ(r.normal_y, 0.0f);
     }
-
-    settings.edge_range = 0.5f;
-    ShapeSample negative = s;
-    negative.depth = -4.0f;
-    FinishShape(negative, settings);
-    EXPECT_EQ(negative.depth, 0.0f);
-    EXPECT_EQ(negative.edge_factor, 1.0f);
-    // No normal was found: it takes the direction from the centre.
-    EXPECT_EQ(negative.normal_x, 1.0f);
-    EXPECT_EQ(negative.normal_y, 0.0f);
+    // At the centre the direction borrows the normal.
+    ShapeSample centre = s;
+    centre.local_x = 0.0f;
+    centre.normal_y = -1.0f;
+    FinishShape(centre, settings);
+    EXPECT_EQ(centre.dir_x, 0.0f);
+    EXPECT_EQ(centre.dir_y, -1.0f);
 }
 
-// A 4 x 3 grid at layer (10, 20); values encode their cell.
-MatteField SmallMatte()
-{
-    MatteField m;
-    m.valid = true;
-    m.center_x = 12.0f;
-    m.center_y = 21.5f;
-    m.width = 4.0f;
-    m.height = 3.0f;
-    m.grid_x = 10;
-    m.grid_y = 20;
-    m.grid_width = 4;
-    m.grid_height = 3;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            m.distance.push_back(static_cast<float>(r * 10 + c));
-            m.alpha.push_back(1.0f);
-        }
-    }
-    return m;
-}
-
+// A 4 x 3 grid at layer (10, 20); each distance encodes its cell.
 TEST(MatteSampling, TapsAreTestedOneByOne)
 {
-    const MatteField m = SmallMatte();
+    MatteField m = test::BoxMatte(10, 20, 4, 3, 0.0f);
+    for (size_t c = 0; c < 12; ++c) {
+        m.distance[c] = static_cast<float>(c / 4 * 10 + c % 4);
+    }
     EXPECT_EQ(SampleMatteField(m, m.distance, 11.0f, 21.0f, -1.0f), 11.0f);
     EXPECT_EQ(SampleMatteField(m, m.distance, 11.5f, 21.5f, -1.0f), 16.5f);
     // Right column: the outer taps give the default.
@@ -170,89 +139,54 @@ TEST(MatteSampling, TapsAreTestedOneByOne)
     EXPECT_EQ(SampleMatteField(m, m.distance, 10.0f, 19.25f, 7.0f), (0.0f - 7.0f) * 0.25f + 7.0f);
     EXPECT_EQ(SampleMatteField(m, m.distance, 4.0f, 21.0f, 7.0f), 7.0f);
     EXPECT_EQ(SampleMatteField(m, m.distance, 12.0f, 23.0f, 7.0f), 7.0f);
-}
-
-TEST(MatteSampling, InvalidOrEmptyPlanesGiveTheDefault)
-{
-    MatteField m = SmallMatte();
+    // An empty plane or an invalid field reads the default everywhere.
     EXPECT_EQ(SampleMatteField(m, std::vector<float>{}, 11.0f, 21.0f, 0.25f), 0.25f);
-    m.distance.resize(5); // not the grid's size
-    EXPECT_EQ(SampleMatteField(m, m.distance, 11.0f, 21.0f, 0.25f), 0.25f);
     m.valid = false;
-    EXPECT_EQ(SampleMatteField(m, m.alpha, 11.0f, 21.0f, 0.25f), 0.25f);
+    EXPECT_EQ(SampleMatteField(m, m.distance, 11.0f, 21.0f, 0.25f), 0.25f);
 }
 
-// A 40 x 40 grid at layer (0, 0) with the matte box centred on (20, 25).
-MatteField FlatMatte(float distance)
+TEST(MatteShape, CoverageDepthAndPanelComeFromTheMatte)
 {
-    MatteField m;
-    m.valid = true;
-    m.center_x = 20.0f;
-    m.center_y = 25.0f;
-    m.width = 30.0f;
-    m.height = 36.0f;
-    m.grid_width = 40;
-    m.grid_height = 40;
-    m.distance.assign(1600, distance);
-    m.alpha.assign(1600, 1.0f);
-    return m;
-}
-
-TEST(MatteShape, CoverageComesFromTheAlphaPlane)
-{
-    MatteField m = FlatMatte(5.0f);
-    m.alpha[21 * 40 + 7] = 0.002f;
+    MatteField m = test::BoxMatte(0, 0, 40, 40, 5.0f); // centred on (20, 20)
+    m.alpha[21 * 40 + 7] = 0.003f;
     m.alpha[21 * 40 + 8] = 1.5f;
     const EffectSettings settings;
     EXPECT_FALSE(ComputeMatteShape(m, settings, 7.0f, 21.0f).inside);
     EXPECT_EQ(ComputeMatteShape(m, settings, 8.0f, 21.0f).coverage, 1.0f);
-    const ShapeSample outside = ComputeMatteShape(m, settings, -3.0f, 21.0f);
-    EXPECT_FALSE(outside.inside);
-    EXPECT_EQ(outside.coverage, 0.0f);
+    EXPECT_FALSE(ComputeMatteShape(m, settings, -3.0f, 21.0f).inside);
 
-    const ShapeSample s = ComputeMatteShape(m, settings, 8.0f, 22.0f);
+    // On a flat spot the normal points away from the matte centre.
+    const ShapeSample s = ComputeMatteShape(m, settings, 23.0f, 24.0f);
     EXPECT_TRUE(s.inside);
     EXPECT_EQ(s.depth, 5.0f);
-    EXPECT_EQ(s.min_side, 30.0f);
-    EXPECT_EQ(s.depth_norm, 5.0f / 30.0f);
-    EXPECT_EQ(s.panel_center_y, 25.0f);
-    EXPECT_EQ(s.panel_height, 36.0f);
-    EXPECT_EQ(s.local_x, -12.0f);
-    EXPECT_EQ(s.local_y, -3.0f);
-}
-
-TEST(MatteShape, FlatSpotNormalPointsAwayFromTheCentre)
-{
-    const MatteField m = FlatMatte(5.0f);
-    const ShapeSample s = ComputeMatteShape(m, EffectSettings{}, 23.0f, 29.0f);
+    EXPECT_EQ(s.min_side, 40.0f);
+    EXPECT_EQ(s.depth_norm, 5.0f / 40.0f);
+    EXPECT_EQ(s.panel_center_y, 20.0f);
+    EXPECT_EQ(s.panel_height, 40.0f);
+    EXPECT_EQ(s.local_x, 3.0f);
+    EXPECT_EQ(s.local_y, 4.0f);
     EXPECT_FLOAT_EQ(s.normal_x, 0.6f);
     EXPECT_FLOAT_EQ(s.normal_y, 0.8f);
-}
 
-TEST(MatteShape, WithoutDistancesDepthIsZero)
-{
-    MatteField m = FlatMatte(0.0f);
+    // Without distances a pixel on the glass is on the rim.
     m.distance.clear();
-    const ShapeSample s = ComputeMatteShape(m, EffectSettings{}, 16.0f, 25.0f);
-    EXPECT_TRUE(s.inside);
-    EXPECT_EQ(s.depth, 0.0f);
-    EXPECT_EQ(s.edge_factor, 1.0f);
-    EXPECT_FLOAT_EQ(s.normal_x, -1.0f);
-    EXPECT_FLOAT_EQ(s.normal_y, 0.0f);
+    const ShapeSample rim = ComputeMatteShape(m, settings, 16.0f, 20.0f);
+    EXPECT_TRUE(rim.inside);
+    EXPECT_EQ(rim.depth, 0.0f);
+    EXPECT_EQ(rim.edge_factor, 1.0f);
+    EXPECT_FLOAT_EQ(rim.normal_x, -1.0f);
 }
 
 TEST(MatteShape, NormalIsTheNegatedGradient)
 {
-    MatteField m = FlatMatte(0.0f);
-    for (int r = 0; r < 40; ++r) {
-        for (int c = 0; c < 40; ++c) {
-            m.distance[static_cast<size_t>(r * 40 + c)] = static_cast<float>(r) * 0.5f; // deeper downwards
-        }
+    MatteField m = test::BoxMatte(0, 0, 40, 40, 0.0f);
+    for (size_t c = 0; c < m.distance.size(); ++c) {
+        m.distance[c] = static_cast<float>(c / 40) * 0.5f + static_cast<float>(c % 40) * 0.25f;
     }
     const ShapeSample s = ComputeMatteShape(m, EffectSettings{}, 30.0f, 12.0f);
-    EXPECT_EQ(s.depth, 6.0f);
-    EXPECT_FLOAT_EQ(s.normal_x, 0.0f);
-    EXPECT_FLOAT_EQ(s.normal_y, -1.0f);
+    EXPECT_EQ(s.depth, 13.5f);
+    EXPECT_NEAR(s.normal_x, -1.0f / std::sqrt(5.0f), 1e-6f);
+    EXPECT_NEAR(s.normal_y, -2.0f / std::sqrt(5.0f), 1e-6f);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include "AE_Effect.h"
 #include "cpu/float_image.h"
+#include "cpu/matte_field.h"
 #include "cpu/pixel_traits.h"
 
 namespace prismora::test {
@@ -107,5 +108,39 @@ private:
 };
 
 using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16, PF_PixelFloat>;
+
+// A float image of the given size with every pixel p.
+inline FloatImage UniformImage(A_long width, A_long height, const FloatPixel &p)
+{
+    FloatImage image;
+    image.width = width;
+    image.height = height;
+    image.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), p);
+    return image;
+}
+
+// A valid matte field whose box is its whole grid: every cell at `distance`, alpha 1.
+inline MatteField BoxMatte(A_long grid_x, A_long grid_y, A_long width, A_long height, float distance)
+{
+    MatteField m;
+    m.valid = true;
+    m.width = static_cast<float>(width);
+    m.height = static_cast<float>(height);
+    m.center_x = static_cast<float>(grid_x) + m.width * 0.5f;
+    m.center_y = static_cast<float>(grid_y) + m.height * 0.5f;
+    m.grid_x = grid_x;
+    m.grid_y = grid_y;
+    m.grid_width = width;
+    m.grid_height = height;
+    m.distance.assign(static_cast<size_t>(width) * static_cast<size_t>(height), distance);
+    m.alpha.assign(m.distance.size(), 1.0f);
+    return m;
+}
+
+// Every bit of both pixels equal (tells -0 from +0 and compares NaNs).
+inline bool SameBits(const FloatPixel &a, const FloatPixel &b)
+{
+    return std::memcmp(&a, &b, sizeof(FloatPixel)) == 0;
+}
 
 } // namespace prismora::test
