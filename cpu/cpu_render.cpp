@@ -4,75 +4,33 @@
 
 #include "cpu/gaussian_blur.h"
 #include "cpu/pixel_traits.h"
+#include "host/layer_checkouts.h"
 #include "host/pre_render_data.h"
 #include "shading/glass_shader.h"
 
 namespace prismora {
 namespace {
 
-constexpr A_long kInputCheckoutId = 0;
-constexpr A_long kMatteCheckoutId = 1;
-
-// Layer pixel checkouts of one smart render. Everything the host handed out is
-// checked in exactly once: by CheckInAll() on the normal path, by the
-// destructor when an exception leaves the call.
-class LayerCheckouts {
-public:
-    LayerCheckouts(PF_ProgPtr effect_ref, const PF_SmartRenderCallbacks &cb)
-        : effect_ref_(effect_ref), cb_(cb)
-    {
-    }
-    LayerCheckouts(const LayerCheckouts &) = delete;
-    LayerCheckouts &operator=(const LayerCheckouts &) = delete;
-    ~LayerCheckouts() { CheckInAll(PF_Err_NONE); }
-
-    PF_Err CheckOut(A_long checkout_id, PF_EffectWorld **world)
-    {
-        *world = nullptr;
-        const PF_Err err = cb_.checkout_layer_pixels(effect_ref_, checkout_id, world);
-        if (err == PF_Err_NONE) {
-            checked_out_[checkout_id] = true;
-        }
-        return err;
-    }
-
-    // Checks in input, then matte; returns err if set, else the first check-in error.
-    PF_Err CheckInAll(PF_Err err)
-    {
-        for (A_long id : {kInputCheckoutId, kMatteCheckoutId}) {
-            if (checked_out_[id]) {
-                checked_out_[id] = false;
-                const PF_Err checkin_err = cb_.checkin_layer_pixels(effect_ref_, id);
-                if (err == PF_Err_NONE) {
-                    err = checkin_err;
-                }
-            }
-        }
-        return err;
-    }
-
-private:
-    PF_ProgPtr effect_ref_;
-    const PF_SmartRenderCallbacks &cb_;
-    bool checked_out_[2] = {false, false};
-};
+// Unpacks a packed pixel word (alpha in the lowest channel) into the world's pixel.
+template <typename Pixel, typename Word> void StorePacked(Pixel &dst, Word packed)
+{
+    using Channel = decltype(dst.alpha);
+    constexpr unsigned kBits = sizeof(Channel) * 8;
+    constexpr Word kMask = (Word{1} << kBits) - 1;
+    dst.alpha = static_cast<Channel>(packed & kMask);
+    dst.red = static_cast<Channel>((packed >> kBits) & kMask);
+    dst.green = static_cast<Channel>((packed >> (2 * kBits)) & kMask);
+    dst.blue = static_cast<Channel>((packed >> (3 * kBits)) & kMask);
+}
 
 void StorePixel(PF_Pixel8 &dst, const FloatPixel &value)
 {
-    const uint32_t packed = PackPixel8(value);
-    dst.alpha = static_cast<A_u_char>(packed & 0xFFu);
-    dst.red = static_cast<A_u_char>((packed >> 8) & 0xFFu);
-    dst.green = static_cast<A_u_char>((packed >> 16) & 0xFFu);
-    dst.blue = static_cast<A_u_char>((packed >> 24) & 0xFFu);
+    StorePacked(dst, PackPixel8(value));
 }
 
 void StorePixel(PF_Pixel16 &dst, const FloatPixel &value)
 {
-    const uint64_t packed = PackPixel16(value);
-    dst.alpha = static_cast<A_u_short>(packed & 0xFFFFu);
-    dst.red = static_cast<A_u_short>((packed >> 16) & 0xFFFFu);
-    dst.green = static_cast<A_u_short>((packed >> 32) & 0xFFFFu);
-    dst.blue = static_cast<A_u_short>((packed >> 48) & 0xFFFFu);
+    StorePacked(dst, PackPixel16(value));
 }
 
 void StorePixel(PF_PixelFloat &dst, const FloatPixel &value)

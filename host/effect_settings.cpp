@@ -29,11 +29,6 @@ float SliderValue(const PF_ParamDef &param)
     return static_cast<float>(param.u.fs_d.value);
 }
 
-float SliderPercent(const PF_ParamDef &param)
-{
-    return SliderValue(param) / 100.0f;
-}
-
 // 16.16 fixed point to layer pixels: scaled exactly in double, then narrowed.
 float FixedToFloat(PF_Fixed value)
 {
@@ -43,6 +38,60 @@ float FixedToFloat(PF_Fixed value)
 float ChannelToFloat(A_u_char channel)
 {
     return static_cast<float>(channel) / 255.0f;
+}
+
+// Popups are taken as they are, without a range check.
+struct PopupField {
+    ParamIndex index;
+    int32_t EffectSettings::*field;
+};
+
+constexpr PopupField kPopupFields[] = {
+    {kParamQuality, &EffectSettings::quality},
+    {kParamRenderer, &EffectSettings::renderer},
+    {kParamGlassMode, &EffectSettings::glass_mode},
+    {kParamDebugView, &EffectSettings::debug_view},
+};
+
+enum class Scale { kValue, kPercent };          // value as is, or value / 100
+enum class Bound { kNone, kUpTo, kAtLeast }; // 0 to limit, or at least limit
+
+// How one float slider becomes its settings field.
+struct SliderField {
+    ParamIndex index;
+    float EffectSettings::*field;
+    Scale scale;
+    Bound bound;
+    float limit;
+};
+
+constexpr SliderField kSliderFields[] = {
+    {kParamAmount, &EffectSettings::amount, Scale::kPercent, Bound::kUpTo, 1.0f},
+    {kParamOpacity, &EffectSettings::opacity, Scale::kPercent, Bound::kUpTo, 1.0f},
+    {kParamGlassWidth, &EffectSettings::glass_width, Scale::kValue, Bound::kAtLeast, 1.0f},
+    {kParamGlassHeight, &EffectSettings::glass_height, Scale::kValue, Bound::kAtLeast, 1.0f},
+    {kParamCornerRadius, &EffectSettings::corner_radius, Scale::kValue, Bound::kAtLeast, 0.0f},
+    {kParamDistortionScale, &EffectSettings::distortion_scale, Scale::kPercent, Bound::kNone, 0.0f},
+    {kParamEdgeRange, &EffectSettings::edge_range, Scale::kPercent, Bound::kAtLeast, 0.0f},
+    {kParamBlurIntensity, &EffectSettings::blur_intensity, Scale::kValue, Bound::kAtLeast, 0.0f},
+    {kParamChromaticShift, &EffectSettings::chromatic_shift, Scale::kValue, Bound::kNone, 0.0f},
+    {kParamChromaticRange, &EffectSettings::chromatic_range, Scale::kPercent, Bound::kAtLeast, 0.0f},
+    {kParamTintMultiplier, &EffectSettings::tint_multiplier, Scale::kPercent, Bound::kNone, 0.0f},
+    {kParamColorAmount, &EffectSettings::color_amount, Scale::kPercent, Bound::kUpTo, 1.0f},
+    {kParamEdgeVisibility, &EffectSettings::edge_visibility, Scale::kPercent, Bound::kUpTo, 2.0f},
+};
+
+float ConvertSlider(const SliderField &slider, const PF_ParamDef &param)
+{
+    const float value = slider.scale == Scale::kPercent ? SliderValue(param) / 100.0f : SliderValue(param);
+    switch (slider.bound) {
+    case Bound::kUpTo:
+        return ClampTo(value, slider.limit);
+    case Bound::kAtLeast:
+        return AtLeast(value, slider.limit);
+    default:
+        return value;
+    }
 }
 
 } // namespace
@@ -56,57 +105,19 @@ EffectSettings ReadEffectSettings(PF_ParamDef *const *params)
     // The parameter at an index, or null when the host did not supply it.
     const auto at = [params](ParamIndex index) -> const PF_ParamDef * { return params[index]; };
 
-    if (const PF_ParamDef *p = at(kParamQuality)) {
-        s.quality = p->u.pd.value;
+    for (const PopupField &popup : kPopupFields) {
+        if (const PF_ParamDef *p = at(popup.index)) {
+            s.*popup.field = p->u.pd.value;
+        }
     }
-    if (const PF_ParamDef *p = at(kParamRenderer)) {
-        s.renderer = p->u.pd.value;
-    }
-    if (const PF_ParamDef *p = at(kParamGlassMode)) {
-        s.glass_mode = p->u.pd.value;
-    }
-    if (const PF_ParamDef *p = at(kParamDebugView)) {
-        s.debug_view = p->u.pd.value;
-    }
-    if (const PF_ParamDef *p = at(kParamAmount)) {
-        s.amount = ClampTo(SliderPercent(*p), 1.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamOpacity)) {
-        s.opacity = ClampTo(SliderPercent(*p), 1.0f);
+    for (const SliderField &slider : kSliderFields) {
+        if (const PF_ParamDef *p = at(slider.index)) {
+            s.*slider.field = ConvertSlider(slider, *p);
+        }
     }
     if (const PF_ParamDef *p = at(kParamCenter)) {
         s.center_x = FixedToFloat(p->u.td.x_value);
         s.center_y = FixedToFloat(p->u.td.y_value);
-    }
-    if (const PF_ParamDef *p = at(kParamGlassWidth)) {
-        s.glass_width = AtLeast(SliderValue(*p), 1.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamGlassHeight)) {
-        s.glass_height = AtLeast(SliderValue(*p), 1.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamCornerRadius)) {
-        s.corner_radius = AtLeast(SliderValue(*p), 0.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamDistortionScale)) {
-        s.distortion_scale = SliderPercent(*p);
-    }
-    if (const PF_ParamDef *p = at(kParamEdgeRange)) {
-        s.edge_range = AtLeast(SliderPercent(*p), 0.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamBlurIntensity)) {
-        s.blur_intensity = AtLeast(SliderValue(*p), 0.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamChromaticShift)) {
-        s.chromatic_shift = SliderValue(*p);
-    }
-    if (const PF_ParamDef *p = at(kParamChromaticRange)) {
-        s.chromatic_range = AtLeast(SliderPercent(*p), 0.0f);
-    }
-    if (const PF_ParamDef *p = at(kParamTintMultiplier)) {
-        s.tint_multiplier = SliderPercent(*p);
-    }
-    if (const PF_ParamDef *p = at(kParamColorAmount)) {
-        s.color_amount = ClampTo(SliderPercent(*p), 1.0f);
     }
     if (const PF_ParamDef *p = at(kParamGlassColor)) {
         // The colour's own alpha is not a user control of the glass.
@@ -114,9 +125,6 @@ EffectSettings ReadEffectSettings(PF_ParamDef *const *params)
         s.glass_color[1] = ChannelToFloat(p->u.cd.value.red);
         s.glass_color[2] = ChannelToFloat(p->u.cd.value.green);
         s.glass_color[3] = ChannelToFloat(p->u.cd.value.blue);
-    }
-    if (const PF_ParamDef *p = at(kParamEdgeVisibility)) {
-        s.edge_visibility = ClampTo(SliderPercent(*p), 2.0f);
     }
     if (const PF_ParamDef *p = at(kParamClampEdges)) {
         s.clamp_edges = p->u.bd.value != 0;

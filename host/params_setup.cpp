@@ -37,74 +37,61 @@ struct ParamDeclaration {
 constexpr PF_ValueDisplayFlags kPercent = PF_ValueDisplayFlag_PERCENT;
 constexpr PF_ValueDisplayFlags kPlain = PF_ValueDisplayFlag_NONE;
 
+constexpr ParamDeclaration Plain(ParamIndex index, PF_ParamType type, const char *name, PF_ParamFlags flags = 0)
+{
+    return {index, type, name, {}, {}, flags};
+}
+
+constexpr ParamDeclaration Slider(ParamIndex index, const char *name, float valid_min, float valid_max,
+                                  float slider_min, float slider_max, float dephault, A_short precision,
+                                  PF_ValueDisplayFlags display_flags)
+{
+    return {index,
+            PF_Param_FLOAT_SLIDER,
+            name,
+            {valid_min, valid_max, slider_min, slider_max, dephault, precision, display_flags}};
+}
+
+constexpr ParamDeclaration Popup(ParamIndex index, const char *name, A_short num_choices, A_short dephault,
+                                 const char *choices)
+{
+    return {index, PF_Param_POPUP, name, {}, {num_choices, dephault, choices}};
+}
+
 // The effect's controls as the user sees them, in the host's order.
 constexpr ParamDeclaration kDeclarations[] = {
-    {kParamMainGroupStart, PF_Param_GROUP_START, "Prismora"},
-    {kParamAmount, PF_Param_FLOAT_SLIDER, "Amount", {0.0f, 200.0f, 0.0f, 200.0f, 100.0f, 0, kPercent}},
-    {kParamOpacity, PF_Param_FLOAT_SLIDER, "Opacity", {0.0f, 100.0f, 0.0f, 100.0f, 100.0f, 0, kPercent}},
-    {kParamRenderer, PF_Param_POPUP, "Renderer", {}, {3, 1, "Auto|GPU|CPU"}},
-    {kParamQuality, PF_Param_POPUP, "Quality", {}, {3, 2, "Low|Mid|High"}},
-    {kParamMainGroupEnd, PF_Param_GROUP_END, ""},
+    Plain(kParamMainGroupStart, PF_Param_GROUP_START, "Prismora"),
+    Slider(kParamAmount, "Amount", 0, 200, 0, 200, 100, 0, kPercent),
+    Slider(kParamOpacity, "Opacity", 0, 100, 0, 100, 100, 0, kPercent),
+    Popup(kParamRenderer, "Renderer", 3, 1, "Auto|GPU|CPU"),
+    Popup(kParamQuality, "Quality", 3, 2, "Low|Mid|High"),
+    Plain(kParamMainGroupEnd, PF_Param_GROUP_END, ""),
 
-    {kParamShapeGroupStart, PF_Param_GROUP_START, "Shape"},
-    {kParamGlassMode, PF_Param_POPUP, "Glass Mode", {}, {2, 1, "Custom Rounded Rect|Full Frame"}},
-    {kParamCenter, PF_Param_POINT, "Center"},
-    {kParamGlassWidth,
-     PF_Param_FLOAT_SLIDER,
-     "Glass Width",
-     {1.0f, 8192.0f, 1.0f, 2048.0f, 256.0f, 0, kPlain}},
-    {kParamGlassHeight,
-     PF_Param_FLOAT_SLIDER,
-     "Glass Height",
-     {1.0f, 8192.0f, 1.0f, 2048.0f, 256.0f, 0, kPlain}},
-    {kParamCornerRadius,
-     PF_Param_FLOAT_SLIDER,
-     "Corner Radius",
-     {0.0f, 2048.0f, 0.0f, 512.0f, 48.0f, 0, kPlain}},
-    {kParamAlphaMatte, PF_Param_LAYER, "Alpha Matte Layer"},
-    {kParamShapeGroupEnd, PF_Param_GROUP_END, ""},
+    Plain(kParamShapeGroupStart, PF_Param_GROUP_START, "Shape"),
+    Popup(kParamGlassMode, "Glass Mode", 2, 1, "Custom Rounded Rect|Full Frame"),
+    Plain(kParamCenter, PF_Param_POINT, "Center"),
+    Slider(kParamGlassWidth, "Glass Width", 1, 8192, 1, 2048, 256, 0, kPlain),
+    Slider(kParamGlassHeight, "Glass Height", 1, 8192, 1, 2048, 256, 0, kPlain),
+    Slider(kParamCornerRadius, "Corner Radius", 0, 2048, 0, 512, 48, 0, kPlain),
+    Plain(kParamAlphaMatte, PF_Param_LAYER, "Alpha Matte Layer"),
+    Plain(kParamShapeGroupEnd, PF_Param_GROUP_END, ""),
 
-    {kParamShaderGroupStart, PF_Param_GROUP_START, "Shader Port"},
-    {kParamDistortionScale,
-     PF_Param_FLOAT_SLIDER,
-     "Distortion Scale",
-     {0.0f, 300.0f, 0.0f, 200.0f, 30.0f, 0, kPercent}},
-    {kParamEdgeRange, PF_Param_FLOAT_SLIDER, "Edge Range", {0.0f, 100.0f, 0.0f, 60.0f, 50.0f, 2, kPercent}},
-    {kParamEdgeVisibility,
-     PF_Param_FLOAT_SLIDER,
-     "Edge Visibility",
-     {0.0f, 200.0f, 0.0f, 150.0f, 100.0f, 0, kPercent}},
-    {kParamBlurIntensity,
-     PF_Param_FLOAT_SLIDER,
-     "Blur Intensity",
-     {0.0f, 300.0f, 0.0f, 200.0f, 30.0f, 0, kPlain}},
-    {kParamChromaticShift,
-     PF_Param_FLOAT_SLIDER,
-     "Chromatic Shift",
-     {0.0f, 100.0f, 0.0f, 50.0f, 4.0f, 0, kPlain}},
-    {kParamChromaticRange,
-     PF_Param_FLOAT_SLIDER,
-     "Chromatic Range",
-     {0.0f, 100.0f, 0.0f, 60.0f, 50.0f, 2, kPercent}},
-    {kParamTintMultiplier,
-     PF_Param_FLOAT_SLIDER,
-     "Tint Multiplier",
-     {0.0f, 200.0f, 0.0f, 150.0f, 100.0f, 0, kPercent}},
-    {kParamColorAmount,
-     PF_Param_FLOAT_SLIDER,
-     "Color Amount",
-     {0.0f, 100.0f, 0.0f, 100.0f, 0.0f, 0, kPercent}},
-    {kParamGlassColor, PF_Param_COLOR, "Glass Color"},
-    {kParamShaderGroupEnd, PF_Param_GROUP_END, ""},
+    Plain(kParamShaderGroupStart, PF_Param_GROUP_START, "Shader Port"),
+    Slider(kParamDistortionScale, "Distortion Scale", 0, 300, 0, 200, 30, 0, kPercent),
+    Slider(kParamEdgeRange, "Edge Range", 0, 100, 0, 60, 50, 2, kPercent),
+    Slider(kParamEdgeVisibility, "Edge Visibility", 0, 200, 0, 150, 100, 0, kPercent),
+    Slider(kParamBlurIntensity, "Blur Intensity", 0, 300, 0, 200, 30, 0, kPlain),
+    Slider(kParamChromaticShift, "Chromatic Shift", 0, 100, 0, 50, 4, 0, kPlain),
+    Slider(kParamChromaticRange, "Chromatic Range", 0, 100, 0, 60, 50, 2, kPercent),
+    Slider(kParamTintMultiplier, "Tint Multiplier", 0, 200, 0, 150, 100, 0, kPercent),
+    Slider(kParamColorAmount, "Color Amount", 0, 100, 0, 100, 0, 0, kPercent),
+    Plain(kParamGlassColor, PF_Param_COLOR, "Glass Color"),
+    Plain(kParamShaderGroupEnd, PF_Param_GROUP_END, ""),
 
-    {kParamAdvancedGroupStart, PF_Param_GROUP_START, "Advanced", {}, {}, PF_ParamFlag_START_COLLAPSED},
-    {kParamClampEdges, PF_Param_CHECKBOX, "Clamp Edges"},
-    {kParamDebugView,
-     PF_Param_POPUP,
-     "Debug View",
-     {},
-     {5, 1, "Off|Glass Mask|Inversed SDF|Distortion|Sample Offset"}},
-    {kParamAdvancedGroupEnd, PF_Param_GROUP_END, ""},
+    Plain(kParamAdvancedGroupStart, PF_Param_GROUP_START, "Advanced", PF_ParamFlag_START_COLLAPSED),
+    Plain(kParamClampEdges, PF_Param_CHECKBOX, "Clamp Edges"),
+    Popup(kParamDebugView, "Debug View", 5, 1, "Off|Glass Mask|Inversed SDF|Distortion|Sample Offset"),
+    Plain(kParamAdvancedGroupEnd, PF_Param_GROUP_END, ""),
 };
 
 constexpr bool DeclaredInIndexOrder()

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "cpu/gaussian_blur.h"
-#include "host/effect_main.h"
 #include "host/param_index.h"
 #include "host/pre_render_data.h"
 #include "shading/glass_shader.h"
@@ -65,57 +64,35 @@ template <typename Pixel> bool SameWorldPixels(const TestWorld<Pixel> &a, const 
     return true;
 }
 
-// The stored form of a shader result, as the output depth holds it.
-PF_Pixel8 Stored(const FloatPixel &p, PF_Pixel8)
-{
-    const uint32_t w = PackPixel8(p);
-    return {static_cast<A_u_char>(w), static_cast<A_u_char>(w >> 8), static_cast<A_u_char>(w >> 16),
-            static_cast<A_u_char>(w >> 24)};
-}
-PF_Pixel16 Stored(const FloatPixel &p, PF_Pixel16)
-{
-    const uint64_t w = PackPixel16(p);
-    return {static_cast<A_u_short>(w), static_cast<A_u_short>(w >> 16), static_cast<A_u_short>(w >> 32),
-            static_cast<A_u_short>(w >> 48)};
-}
-PF_PixelFloat Stored(const FloatPixel &p, PF_PixelFloat)
-{
-    const FloatPixel c = ClampPixelFloat(p);
-    return {c.alpha, c.red, c.green, c.blue};
-}
-
 template <typename Pixel> class CpuRenderTest : public testing::Test {
 };
 TYPED_TEST_SUITE(CpuRenderTest, test::PixelTypes);
 
-TYPED_TEST(CpuRenderTest, FrameIsTheShaderAtEveryLayerPosition)
+// Whole frames at every depth are compared through the simulated host; here the
+// layer position of each pixel, the blurs handed over and the untouched padding.
+TEST(CpuFrameTest, FrameIsTheShaderAtEveryLayerPosition)
 {
-    TestWorld<TypeParam> input(32, 24, WorldLayout{8, 6, 16, false});
+    TestWorld<PF_PixelFloat> input(32, 24, WorldLayout{8, 6, 16, false});
     FillPattern(input);
-    TestWorld<TypeParam> output(20, 14, WorldLayout{12, 10, 20, true});
+    TestWorld<PF_PixelFloat> output(20, 14, WorldLayout{12, 10, 20, true});
     const EffectSettings settings = PanelSettings();
 
-    ASSERT_EQ(LegacyRender<TypeParam>(&input.world(), &output.world(), settings, nullptr), PF_Err_NONE);
+    ASSERT_EQ(LegacyRender<PF_PixelFloat>(&input.world(), &output.world(), settings, nullptr), PF_Err_NONE);
 
-    const FloatImage source = ToFloatImage<TypeParam>(input.world());
+    const FloatImage source = ToFloatImage<PF_PixelFloat>(input.world());
     const FloatImage half = GaussianBlur(source, 1.5f, 3, true);
     const FloatImage full = GaussianBlur(source, 3.0f, 3, true);
     int glass_pixels = 0;
     for (A_long r = 0; r < output.height(); ++r) {
         for (A_long c = 0; c < output.width(); ++c) {
             // Pixel (0, 0) of the output sits at layer position (10, 20).
-            const float x = static_cast<float>(10 + c);
-            const float y = static_cast<float>(20 + r);
-            const FloatPixel shaded = ShadeGlassPixel<TypeParam>(input.world(), output.world(), settings,
-                                                                 nullptr, &half, &full, x, y);
-            const TypeParam expected = Stored(shaded, TypeParam{});
-            ASSERT_EQ(std::memcmp(&output.At(c, r), &expected, sizeof(TypeParam)), 0) << c << "," << r;
-            const TypeParam source_pixel = Stored(input.GetFloat(c + 4, r + 4), TypeParam{});
-            glass_pixels += std::memcmp(&expected, &source_pixel, sizeof(TypeParam)) != 0 ? 1 : 0;
+            const FloatPixel expected = ClampPixelFloat(ShadeGlassPixel<PF_PixelFloat>(
+                input.world(), output.world(), settings, nullptr, &half, &full, 10.0f + c, 20.0f + r));
+            const PF_PixelFloat &got = output.At(c, r);
+            ASSERT_EQ(std::memcmp(&got, &expected, sizeof(got)), 0) << c << "," << r;
+            glass_pixels += std::memcmp(&got, &input.At(c + 4, r + 4), sizeof(got)) != 0 ? 1 : 0;
         }
-        for (A_long i = 0; i < 12; ++i) {
-            ASSERT_EQ(output.PaddingOfRow(r)[i], 0xCD);
-        }
+        ASSERT_EQ(output.PaddingOfRow(r)[11], 0xCD);
     }
     EXPECT_GT(glass_pixels, 20); // the panel really lies in the frame
 }
@@ -138,18 +115,7 @@ TYPED_TEST(CpuRenderTest, InputWithoutPixelsGivesTransparentBlack)
     }
 }
 
-TEST(CpuRenderTest, OutputWithoutDataIsRejected)
-{
-    TestWorld<PF_Pixel8> input(4, 4);
-    PF_EffectWorld output = input.world();
-    output.data = nullptr;
-    EXPECT_EQ(LegacyRender<PF_Pixel8>(&input.world(), &output, PanelSettings(), nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(LegacyRender<PF_Pixel8>(&input.world(), nullptr, PanelSettings(), nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-}
-
-TEST(CpuRenderTest, FloatOutputClampsAlphaAndNegativeColourOnly)
+TEST(CpuFrameTest, FloatOutputClampsAlphaAndNegativeColourOnly)
 {
     // Full Frame without a matte passes the source through; the store clamps it.
     TestWorld<PF_PixelFloat> input(3, 2);
@@ -266,77 +232,66 @@ TEST(SmartRenderCpuTest, BitDepthPicksThePixelType)
         ASSERT_EQ(frame.Render(), PF_Err_NONE);
         EXPECT_TRUE(frame.MatchesDirectRender()) << depth;
     }
-    SmartFrame<PF_Pixel16> deep(16, true);
+    SmartFrame<PF_Pixel16> deep(16, false);
     ASSERT_EQ(deep.Render(), PF_Err_NONE);
     EXPECT_TRUE(deep.MatchesDirectRender());
     SmartFrame<PF_PixelFloat> flt(32, true);
     ASSERT_EQ(flt.Render(), PF_Err_NONE);
     EXPECT_TRUE(flt.MatchesDirectRender());
-    EXPECT_EQ(flt.host.pixel_checkouts, (std::vector<A_long>{0, 1}));
-    EXPECT_EQ(flt.host.pixel_checkins, (std::vector<A_long>{0, 1}));
-    EXPECT_EQ(flt.host.output_checkouts, 1);
 }
 
-TEST(SmartRenderCpuTest, MatteIsLeftAloneUnlessRequested)
+// Which checkouts happen, which go back, and which error wins.
+TEST(SmartRenderCpuTest, CheckoutsCheckInsAndErrorPrecedence)
 {
-    SmartFrame<PF_Pixel16> frame(16, false);
-    ASSERT_EQ(frame.Render(), PF_Err_NONE);
-    EXPECT_EQ(frame.host.pixel_checkouts, std::vector<A_long>{0});
-    EXPECT_EQ(frame.host.pixel_checkins, std::vector<A_long>{0});
-    EXPECT_TRUE(frame.MatchesDirectRender());
-}
-
-TEST(SmartRenderCpuTest, FailedCheckoutStopsAndChecksInWhatWasOut)
-{
+    enum OutputKind { kOutputOk, kOutputNoData, kOutputNull };
     struct Case {
-        A_long fail_layer;
+        const char *what;
+        bool matte;
+        A_long fail_checkout; // -1: none
         bool fail_output;
-        std::vector<A_long> checked_out;
+        OutputKind output;
+        A_long fail_checkin; // -1: none
+        PF_Err result;
+        std::vector<A_long> checkouts;
+        std::vector<A_long> checkins;
         int output_checkouts;
+        bool rendered;
     };
-    for (const Case &c : {Case{0, false, {0}, 0}, Case{1, false, {0, 1}, 0}, Case{-1, true, {0, 1}, 1}}) {
-        SmartFrame<PF_Pixel8> frame(8, true);
+    const Case cases[] = {
+        {"all well", true, -1, false, kOutputOk, -1, 0, {0, 1}, {0, 1}, 1, true},
+        {"matte not requested", false, -1, false, kOutputOk, -1, 0, {0}, {0}, 1, true},
+        {"input checkout fails", true, 0, false, kOutputOk, -1, 518, {0}, {}, 0, false},
+        {"matte checkout fails", true, 1, false, kOutputOk, -1, 518, {0, 1}, {0}, 0, false},
+        {"output checkout fails", true, -1, true, kOutputOk, -1, 518, {0, 1}, {0, 1}, 1, false},
+        {"output without data", true, -1, false, kOutputNoData, 1, PF_Err_BAD_CALLBACK_PARAM, {0, 1}, {0, 1}, 1,
+         false},
+        {"no output world", true, -1, false, kOutputNull, -1, PF_Err_BAD_CALLBACK_PARAM, {0, 1}, {0, 1}, 1,
+         false},
+        {"check-in fails after rendering", true, -1, false, kOutputOk, 0, 518, {0, 1}, {0, 1}, 1, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        SmartFrame<PF_Pixel8> frame(8, c.matte);
         frame.output.Fill({0.25f, 0.5f, 0.75f, 1.0f});
-        frame.host.fail_pixel_checkout = c.fail_layer;
+        PF_EffectWorld no_data = frame.output.world();
+        no_data.data = nullptr;
+        frame.host.output_world = c.output == kOutputOk     ? &frame.output.world()
+                                  : c.output == kOutputNoData ? &no_data
+                                                              : nullptr;
+        frame.host.fail_pixel_checkout = c.fail_checkout;
         frame.host.fail_output = c.fail_output;
+        frame.host.fail_pixel_checkin = c.fail_checkin;
         frame.host.injected_error = 518;
-        EXPECT_EQ(frame.Render(), 518);
-        EXPECT_EQ(frame.host.pixel_checkouts, c.checked_out);
+        EXPECT_EQ(frame.Render(), c.result);
+        EXPECT_EQ(frame.host.pixel_checkouts, c.checkouts);
+        EXPECT_EQ(frame.host.pixel_checkins, c.checkins);
         EXPECT_EQ(frame.host.output_checkouts, c.output_checkouts);
-        // Only successful checkouts go back.
-        std::vector<A_long> checked_in = c.checked_out;
-        if (c.fail_layer >= 0) {
-            checked_in.pop_back();
+        if (c.rendered) {
+            EXPECT_TRUE(frame.MatchesDirectRender());
+        } else {
+            EXPECT_EQ(frame.output.At(3, 3).red, 128) << "the output is left untouched";
         }
-        EXPECT_EQ(frame.host.pixel_checkins, checked_in);
-        EXPECT_EQ(frame.output.At(3, 3).red, 128);
     }
-}
-
-TEST(SmartRenderCpuTest, OutputWithoutDataFailsAfterCheckingIn)
-{
-    SmartFrame<PF_Pixel8> frame(8, true);
-    PF_EffectWorld no_data = frame.output.world();
-    no_data.data = nullptr;
-    frame.host.output_world = &no_data;
-    frame.host.fail_pixel_checkin = 1; // the earlier error wins
-    EXPECT_EQ(frame.Render(), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(frame.host.pixel_checkins, (std::vector<A_long>{0, 1}));
-
-    frame.host.output_world = nullptr;
-    frame.host.pixel_checkins.clear();
-    EXPECT_EQ(frame.Render(), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(frame.host.pixel_checkins, (std::vector<A_long>{0, 1}));
-}
-
-TEST(SmartRenderCpuTest, FailedCheckinIsReportedAfterRendering)
-{
-    SmartFrame<PF_Pixel8> frame(8, true);
-    frame.host.fail_pixel_checkin = 0;
-    frame.host.injected_error = 521;
-    EXPECT_EQ(frame.Render(), 521);
-    EXPECT_EQ(frame.host.pixel_checkins, (std::vector<A_long>{0, 1}));
-    EXPECT_TRUE(frame.MatchesDirectRender());
 }
 
 TEST(SmartRenderCpuTest, MissingInputWorldRendersTransparent)
@@ -363,30 +318,6 @@ TEST(SmartRenderCpuTest, BadArgumentsCheckOutNothing)
     EXPECT_EQ(frame.Render(), PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_TRUE(frame.host.pixel_checkouts.empty());
     EXPECT_EQ(frame.host.output_checkouts, 0);
-}
-
-TEST(CpuRenderEntryTest, RenderCommandsReachTheCpuRenderer)
-{
-    TestWorld<PF_Pixel16> input(12, 10);
-    FillPattern(input);
-    PF_ParamDef layer{};
-    layer.u.ld = input.world();
-    PF_ParamDef *params[kParamCount] = {&layer}; // the rest absent: default settings
-    TestWorld<PF_Pixel16> output(12, 10);
-    TestWorld<PF_Pixel16> expected(12, 10);
-    PF_InData in_data{};
-
-    ASSERT_EQ(EffectMain(PF_Cmd_RENDER, &in_data, nullptr, params, &output.world(), nullptr), PF_Err_NONE);
-    ASSERT_EQ(LegacyRender<PF_Pixel16>(&input.world(), &expected.world(), EffectSettings{}, nullptr),
-              PF_Err_NONE);
-    EXPECT_TRUE(SameWorldPixels(output, expected));
-
-    EXPECT_EQ(EffectMain(PF_Cmd_RENDER, &in_data, nullptr, nullptr, &output.world(), nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(EffectMain(PF_Cmd_SMART_PRE_RENDER, &in_data, nullptr, nullptr, nullptr, nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(EffectMain(PF_Cmd_SMART_RENDER, &in_data, nullptr, nullptr, nullptr, nullptr),
-              PF_Err_BAD_CALLBACK_PARAM);
 }
 
 } // namespace

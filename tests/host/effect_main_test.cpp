@@ -104,20 +104,23 @@ TEST(EffectMain, AnEscapingExceptionBecomesAnInternalErrorAndTheNextCommandWorks
     EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, host.in_data(), host.out_data(), nullptr, nullptr, nullptr),
               PF_Err_NONE);
     EXPECT_EQ(host.out_data()->num_params, 30);
-}
 
-// A host suite that cannot be acquired throws the SDK's error number.
-PF_Err ThrowMissingSuite(PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr)
-{
-    throw static_cast<A_long>(13);
-}
-
-TEST(EffectMain, AThrownErrorNumberAlsoBecomesAnInternalError)
-{
-    FakeHost host;
-    host.in_data()->inter.add_param = &ThrowMissingSuite;
+    // A host suite that cannot be acquired throws the SDK's error number.
+    host.in_data()->inter.add_param = [](PF_ProgPtr, PF_ParamIndex, PF_ParamDefPtr) -> PF_Err {
+        throw static_cast<A_long>(13);
+    };
     EXPECT_EQ(EffectMain(PF_Cmd_PARAMS_SETUP, host.in_data(), host.out_data(), nullptr, nullptr, nullptr),
               PF_Err_INTERNAL_STRUCT_DAMAGED);
+}
+
+TEST(EffectMain, RenderCommandsCheckTheirArguments)
+{
+    PF_InData in_data{};
+    PF_LayerDef output{};
+    for (const PF_Cmd cmd : {PF_Cmd_RENDER, PF_Cmd_SMART_PRE_RENDER, PF_Cmd_SMART_RENDER}) {
+        EXPECT_EQ(EffectMain(cmd, &in_data, nullptr, nullptr, &output, nullptr), PF_Err_BAD_CALLBACK_PARAM)
+            << cmd;
+    }
 }
 
 TEST(EffectMain, GpuDeviceCommandsReachTheirHandlers)

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -36,28 +37,15 @@ private:
 
 void ExpectAbsentValues(const EffectSettings &s)
 {
-    EXPECT_EQ(s.quality, 2);
-    EXPECT_EQ(s.renderer, 1);
-    EXPECT_EQ(s.glass_mode, 1);
-    EXPECT_EQ(s.debug_view, 1);
-    EXPECT_EQ(s.amount, 1.0f);
-    EXPECT_EQ(s.opacity, 1.0f);
-    EXPECT_EQ(s.center_x, 0.0f);
-    EXPECT_EQ(s.center_y, 0.0f);
-    EXPECT_EQ(s.glass_width, 256.0f);
-    EXPECT_EQ(s.glass_height, 256.0f);
-    EXPECT_EQ(s.corner_radius, 48.0f);
-    EXPECT_EQ(s.distortion_scale, 0.3f);
-    EXPECT_EQ(s.edge_range, 0.5f);
-    EXPECT_EQ(s.blur_intensity, 30.0f);
-    EXPECT_EQ(s.chromatic_shift, 4.0f);
-    EXPECT_EQ(s.chromatic_range, 0.5f);
-    EXPECT_EQ(s.tint_multiplier, 1.0f);
-    EXPECT_EQ(s.color_amount, 0.0f);
-    for (float channel : s.glass_color) {
-        EXPECT_EQ(channel, 1.0f);
-    }
-    EXPECT_EQ(s.edge_visibility, 1.0f);
+    EXPECT_EQ((std::vector<int32_t>{s.quality, s.renderer, s.glass_mode, s.debug_view}),
+              (std::vector<int32_t>{2, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{s.amount, s.opacity, s.center_x, s.center_y, s.glass_width, s.glass_height,
+                                  s.corner_radius, s.distortion_scale, s.edge_range, s.blur_intensity,
+                                  s.chromatic_shift, s.chromatic_range, s.tint_multiplier, s.color_amount,
+                                  s.glass_color[0], s.glass_color[1], s.glass_color[2], s.glass_color[3],
+                                  s.edge_visibility}),
+              (std::vector<float>{1.0f, 1.0f, 0.0f, 0.0f, 256.0f, 256.0f, 48.0f, 0.3f, 0.5f, 30.0f, 4.0f, 0.5f,
+                                  1.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f}));
     EXPECT_FALSE(s.clamp_edges);
 }
 
@@ -118,64 +106,57 @@ TEST(ReadEffectSettings, PopupsAndCheckboxAreTakenAsTheyAre)
     EXPECT_FALSE(table.Read().clamp_edges);
 }
 
-TEST(ReadEffectSettings, PercentSlidersAndTheirClamps)
+// Each slider alone, so a value landing in the wrong field shows too.
+TEST(ReadEffectSettings, SlidersScaleAndClamp)
 {
-    ParamTable table;
-    table.Slider(kParamAmount, 150.0);
-    table.Slider(kParamOpacity, -20.0);
-    table.Slider(kParamEdgeVisibility, 250.0);
-    table.Slider(kParamColorAmount, 100.0);
-    table.Slider(kParamDistortionScale, 300.0);
-    table.Slider(kParamTintMultiplier, 200.0);
-    table.Slider(kParamEdgeRange, -5.0);
-    table.Slider(kParamChromaticRange, 60.0);
-    const EffectSettings s = table.Read();
-    EXPECT_EQ(s.amount, 1.0f);
-    EXPECT_EQ(s.opacity, 0.0f);
-    EXPECT_EQ(s.edge_visibility, 2.0f);
-    EXPECT_EQ(s.color_amount, 1.0f);
-    EXPECT_EQ(s.distortion_scale, 3.0f);
-    EXPECT_EQ(s.tint_multiplier, 2.0f);
-    EXPECT_EQ(s.edge_range, 0.0f);
-    EXPECT_EQ(s.chromatic_range, 0.6f);
-}
-
-TEST(ReadEffectSettings, PixelSlidersAndTheirLowerBounds)
-{
-    ParamTable table;
-    table.Slider(kParamGlassWidth, 0.5);
-    table.Slider(kParamGlassHeight, 300.25);
-    table.Slider(kParamCornerRadius, -3.0);
-    table.Slider(kParamBlurIntensity, -1.0);
-    table.Slider(kParamChromaticShift, -4.5); // no clamp
-    const EffectSettings s = table.Read();
-    EXPECT_EQ(s.glass_width, 1.0f);
-    EXPECT_EQ(s.glass_height, 300.25f);
-    EXPECT_EQ(s.corner_radius, 0.0f);
-    EXPECT_EQ(s.blur_intensity, 0.0f);
-    EXPECT_EQ(s.chromatic_shift, -4.5f);
-}
-
-TEST(ReadEffectSettings, NaNPassesUpperClampsButNotLowerBounds)
-{
-    ParamTable table;
-    for (ParamIndex index : {kParamAmount, kParamOpacity, kParamColorAmount, kParamEdgeVisibility,
-                             kParamDistortionScale, kParamGlassWidth, kParamGlassHeight, kParamCornerRadius,
-                             kParamEdgeRange, kParamBlurIntensity, kParamChromaticRange}) {
-        table.Slider(index, std::numeric_limits<double>::quiet_NaN());
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        ParamIndex index;
+        double value;
+        float EffectSettings::*field;
+        float expected; // NaN: passes through unchanged
+    };
+    const Case cases[] = {
+        {kParamAmount, 150.0, &EffectSettings::amount, 1.0f},
+        {kParamAmount, nan, &EffectSettings::amount, NAN},
+        {kParamOpacity, -20.0, &EffectSettings::opacity, 0.0f},
+        {kParamOpacity, nan, &EffectSettings::opacity, NAN},
+        {kParamEdgeVisibility, 250.0, &EffectSettings::edge_visibility, 2.0f},
+        {kParamEdgeVisibility, 150.0, &EffectSettings::edge_visibility, 1.5f},
+        {kParamEdgeVisibility, nan, &EffectSettings::edge_visibility, NAN},
+        {kParamColorAmount, 100.0, &EffectSettings::color_amount, 1.0f},
+        {kParamColorAmount, nan, &EffectSettings::color_amount, NAN},
+        {kParamDistortionScale, 300.0, &EffectSettings::distortion_scale, 3.0f},
+        {kParamDistortionScale, nan, &EffectSettings::distortion_scale, NAN},
+        {kParamTintMultiplier, 200.0, &EffectSettings::tint_multiplier, 2.0f},
+        {kParamEdgeRange, -5.0, &EffectSettings::edge_range, 0.0f},
+        {kParamEdgeRange, nan, &EffectSettings::edge_range, 0.0f},
+        {kParamChromaticRange, 60.0, &EffectSettings::chromatic_range, 0.6f},
+        {kParamChromaticRange, nan, &EffectSettings::chromatic_range, 0.0f},
+        {kParamGlassWidth, 0.5, &EffectSettings::glass_width, 1.0f},
+        {kParamGlassWidth, nan, &EffectSettings::glass_width, 1.0f},
+        {kParamGlassHeight, 300.25, &EffectSettings::glass_height, 300.25f},
+        {kParamGlassHeight, nan, &EffectSettings::glass_height, 1.0f},
+        {kParamCornerRadius, -3.0, &EffectSettings::corner_radius, 0.0f},
+        {kParamCornerRadius, nan, &EffectSettings::corner_radius, 0.0f},
+        {kParamBlurIntensity, -1.0, &EffectSettings::blur_intensity, 0.0f},
+        {kParamBlurIntensity, nan, &EffectSettings::blur_intensity, 0.0f},
+        {kParamChromaticShift, -4.5, &EffectSettings::chromatic_shift, -4.5f}, // no clamp
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "parameter " << c.index << " value " << c.value);
+        ParamTable table;
+        table.Slider(c.index, c.value);
+        EffectSettings got = table.Read();
+        const float value = got.*c.field;
+        if (std::isnan(c.expected)) {
+            EXPECT_TRUE(std::isnan(value));
+        } else {
+            EXPECT_EQ(value, c.expected);
+        }
+        got.*c.field = EffectSettings{}.*c.field;
+        ExpectAbsentValues(got); // no other field moved
     }
-    const EffectSettings s = table.Read();
-    EXPECT_TRUE(std::isnan(s.amount));
-    EXPECT_TRUE(std::isnan(s.opacity));
-    EXPECT_TRUE(std::isnan(s.color_amount));
-    EXPECT_TRUE(std::isnan(s.edge_visibility));
-    EXPECT_TRUE(std::isnan(s.distortion_scale));
-    EXPECT_EQ(s.glass_width, 1.0f);
-    EXPECT_EQ(s.glass_height, 1.0f);
-    EXPECT_EQ(s.corner_radius, 0.0f);
-    EXPECT_EQ(s.edge_range, 0.0f);
-    EXPECT_EQ(s.blur_intensity, 0.0f);
-    EXPECT_EQ(s.chromatic_range, 0.0f);
 }
 
 // The double value is narrowed first and divided in float; for this value the

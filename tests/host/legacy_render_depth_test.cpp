@@ -19,29 +19,25 @@ PF_LayerDef World(A_long width, A_long rowbytes, bool deep)
     return world;
 }
 
-TEST(LegacyRenderDepth, FloatWorldsAreRecognisedByTheirRowBytes)
+TEST(LegacyRenderDepth, FloatByRowBytesFirstThenTheDeepFlag)
 {
-    EXPECT_EQ(LegacyRenderDepth(World(100, 1600, false)), 32);
-    EXPECT_EQ(LegacyRenderDepth(World(100, -1600, false)), 32) << "bottom-up world";
-    EXPECT_EQ(LegacyRenderDepth(World(100, 1600, true)), 32) << "the float test comes before the deep flag";
-    EXPECT_EQ(LegacyRenderDepth(World(100, 1700, false)), 32) << "padded rows";
-    EXPECT_EQ(LegacyRenderDepth(World(1, INT_MIN, false)), 32) << "most negative row bytes";
-}
-
-TEST(LegacyRenderDepth, OtherwiseTheDeepFlagDecides)
-{
-    EXPECT_EQ(LegacyRenderDepth(World(100, 800, true)), 16);
-    EXPECT_EQ(LegacyRenderDepth(World(100, -800, true)), 16);
-    EXPECT_EQ(LegacyRenderDepth(World(100, 1599, true)), 16) << "just under 16 bytes per pixel";
-    EXPECT_EQ(LegacyRenderDepth(World(100, 400, false)), 8);
-    EXPECT_EQ(LegacyRenderDepth(World(100, 1599, false)), 8);
-}
-
-TEST(LegacyRenderDepth, EmptyOrNegativeWidthSkipsTheFloatTest)
-{
-    EXPECT_EQ(LegacyRenderDepth(World(0, 1600, false)), 8);
-    EXPECT_EQ(LegacyRenderDepth(World(0, 1600, true)), 16);
-    EXPECT_EQ(LegacyRenderDepth(World(-100, -1600, false)), 8);
+    struct Case {
+        A_long width;
+        A_long rowbytes;
+        bool deep;
+        int depth;
+    };
+    for (const Case c : {Case{100, 1600, false, 32}, Case{100, -1600, false, 32}, // bottom-up world
+                         Case{100, 1600, true, 32},                              // float test comes first
+                         Case{100, 1700, false, 32},                             // padded rows
+                         Case{1, INT_MIN, false, 32},                            // most negative row bytes
+                         Case{100, 800, true, 16}, Case{100, -800, true, 16}, Case{100, 1599, true, 16},
+                         Case{100, 400, false, 8}, Case{100, 1599, false, 8},
+                         Case{0, 1600, false, 8}, Case{0, 1600, true, 16}, // no width: no float test
+                         Case{-100, -1600, false, 8}}) {
+        EXPECT_EQ(LegacyRenderDepth(World(c.width, c.rowbytes, c.deep)), c.depth)
+            << c.width << " " << c.rowbytes << " " << c.deep;
+    }
 }
 
 } // namespace

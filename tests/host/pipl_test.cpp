@@ -126,29 +126,6 @@ TEST(PiPL, GeneratedFileHoldsTheTwelvePropertiesByteForByte)
     }
 }
 
-TEST(PiPL, VersionAndFlagWordsEqualTheGlobalSetupAnswer)
-{
-    const std::vector<Property> properties = ParsePiPL(ReadFile(PluginDir() / "T_Prismora.pipl"));
-    PF_OutData out{};
-    ASSERT_EQ(EffectMain(PF_Cmd_GLOBAL_SETUP, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_NONE);
-
-    int found = 0;
-    for (const Property &p : properties) {
-        const uint32_t value = p.stored.size() >= 4 ? U32(p.stored, 0) : 0;
-        if (p.key == "REVe") {
-            EXPECT_EQ(value, out.my_version);
-            ++found;
-        } else if (p.key == "OLGe") {
-            EXPECT_EQ(value, static_cast<uint32_t>(out.out_flags));
-            ++found;
-        } else if (p.key == "2LGe") {
-            EXPECT_EQ(value, static_cast<uint32_t>(out.out_flags2));
-            ++found;
-        }
-    }
-    EXPECT_EQ(found, 3);
-}
-
 // A compiled .res file: the resources after the empty leading entry.
 struct Resource {
     std::u16string type; // empty when given by number

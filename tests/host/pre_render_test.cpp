@@ -124,20 +124,6 @@ TEST(PreRenderTest, ExpansionFollowsQualityMarginsAndFullFrameRequest)
     EXPECT_GT(RequestExpansion(s, request), 0);
 }
 
-TEST(PreRenderTest, FullFrameWithoutMatteExpandsByTheRequestSize)
-{
-    ScopedLogDir log;
-    FakeSmartHost host;
-    host.SetPopup(kParamGlassMode, 2);
-    host.SetSlider(kParamDistortionScale, 30.0);
-    host.SetRequest(0, 0, 1920, 1080);
-    ASSERT_EQ(PreRender(host.in_data(), host.pre_render_extra()), PF_Err_NONE);
-    ASSERT_EQ(host.layer_requests.size(), 1u); // no matte layer chosen
-    EXPECT_EQ(host.layer_requests[0].request.rect.left, -296);
-    EXPECT_EQ(host.layer_requests[0].request.rect.bottom, 1080 + 296);
-    ReleaseRecord(host);
-}
-
 TEST(PreRenderTest, GpuFlagFollowsRendererAndMode)
 {
     struct Case {
@@ -168,35 +154,36 @@ TEST(PreRenderTest, GpuFlagFollowsRendererAndMode)
     }
 }
 
-TEST(PreRenderTest, RoundedRectIgnoresAChosenMatte)
+TEST(PreRenderTest, MatteIsLeftOutUnlessFullFrameWithPixels)
 {
-    ScopedLogDir log;
-    FakeSmartHost host;
-    TestWorld<PF_Pixel8> matte(30, 20);
-    matte.Fill({1.0f, 1.0f, 1.0f, 1.0f});
-    host.SetMatteLayer(matte.world());
-    ASSERT_EQ(PreRender(host.in_data(), host.pre_render_extra()), PF_Err_NONE);
-    ASSERT_EQ(host.layer_requests.size(), 1u);
-    EXPECT_EQ(host.layer_requests[0].index, 0);
-    EXPECT_FALSE(Record(host).alpha_matte_requested);
-    EXPECT_FALSE(Record(host).matte_bounds.valid);
-    EXPECT_EQ(Record(host).matte_bounds.right, 0.0f);
-    ReleaseRecord(host);
-}
-
-TEST(PreRenderTest, FullFrameIgnoresAMatteWithoutPixels)
-{
-    ScopedLogDir log;
-    FakeSmartHost host;
-    host.SetPopup(kParamGlassMode, 2);
-    TestWorld<PF_Pixel8> matte(30, 20);
-    PF_EffectWorld empty = matte.world();
-    empty.height = 0;
-    host.SetMatteLayer(empty);
-    ASSERT_EQ(PreRender(host.in_data(), host.pre_render_extra()), PF_Err_NONE);
-    EXPECT_EQ(host.layer_requests.size(), 1u);
-    EXPECT_FALSE(Record(host).alpha_matte_requested);
-    ReleaseRecord(host);
+    struct Case {
+        const char *what;
+        A_long glass_mode;
+        A_long width;
+        A_long height;
+        bool has_data;
+    };
+    for (const Case &c : {Case{"rounded rect", 1, 30, 20, true}, Case{"no rows", 2, 30, 0, true},
+                          Case{"no columns", 2, 0, 20, true}, Case{"no data", 2, 30, 20, false}}) {
+        SCOPED_TRACE(c.what);
+        ScopedLogDir log;
+        FakeSmartHost host;
+        host.SetPopup(kParamGlassMode, c.glass_mode);
+        TestWorld<PF_Pixel8> matte(30, 20);
+        matte.Fill({1.0f, 1.0f, 1.0f, 1.0f});
+        PF_EffectWorld world = matte.world();
+        world.width = c.width;
+        world.height = c.height;
+        world.data = c.has_data ? world.data : nullptr;
+        host.SetMatteLayer(world);
+        ASSERT_EQ(PreRender(host.in_data(), host.pre_render_extra()), PF_Err_NONE);
+        ASSERT_EQ(host.layer_requests.size(), 1u);
+        EXPECT_EQ(host.layer_requests[0].index, 0);
+        EXPECT_FALSE(Record(host).alpha_matte_requested);
+        EXPECT_FALSE(Record(host).matte_bounds.valid);
+        EXPECT_EQ(Record(host).matte_bounds.right, 0.0f);
+        ReleaseRecord(host);
+    }
 }
 
 template <typename Pixel> class PreRenderMatteTest : public testing::Test {
