@@ -6,11 +6,11 @@
 
 #include <cuda_runtime.h>
 
-#include "gpu/cuda_error_text.h"
 #include "gpu/cuda_launchers.h"
 #include "gpu/kernels/blur_kernels.h"
 #include "gpu/kernels/glass_kernel.h"
 #include "gpu/kernels/matte_distance_kernels.h"
+#include "gpu/launch_sequence.h"
 
 namespace {
 
@@ -68,28 +68,10 @@ __global__ void PrismoraKernel(const float *source, const float *half_blur, cons
                        ThreadRow(t));
 }
 
-// A device allocation owned for one launcher call.
-template <typename T> class DeviceBuffer {
-public:
-    DeviceBuffer() = default;
-    DeviceBuffer(const DeviceBuffer &) = delete;
-    DeviceBuffer &operator=(const DeviceBuffer &) = delete;
-    ~DeviceBuffer()
-    {
-        if (data_ != nullptr) {
-            cudaFree(data_); // nothing useful to do with a failure here
-        }
-    }
-
-    cudaError_t Allocate(size_t count)
-    {
-        return cudaMalloc(reinterpret_cast<void **>(&data_), count * sizeof(T));
-    }
-    T *get() const { return data_; }
-
-private:
-    T *data_ = nullptr;
-};
+dim3 Dim3(LaunchShape shape)
+{
+    return dim3(shape.x, shape.y, 1);
+}
 
 // Every launch is finished before the launcher goes on.
 cudaError_t WaitForLaunch()
@@ -101,44 +83,70 @@ cudaError_t WaitForLaunch()
     return result;
 }
 
-dim3 PixelGrid(int width, int height)
-{
-    return dim3(GridBlocksFor(width), GridBlocksFor(height), 1);
-}
+// The launch sequence's device: the CUDA runtime on the calling thread's
+// current context and its default stream.
+struct CudaDevice {
+    template <typename T> cudaError_t Allocate(T **buffer, size_t count)
+    {
+        const cudaError_t result = cudaMalloc(reinterpret_cast<void **>(buffer), count * sizeof(T));
+        if (result != cudaSuccess) {
+            *buffer = nullptr;
+        }
+        return result;
+    }
+    cudaError_t Upload(float *device, const float *host, size_t count)
+    {
+        return cudaMemcpy(device, host, count * sizeof(float), cudaMemcpyHostToDevice);
+    }
+    template <typename T> void Free(T *buffer)
+    {
+        cudaFree(buffer); // nothing useful to do with a failure here
+    }
 
-const dim3 kPixelBlock(16, 16, 1);
-
-cudaError_t LaunchBlurPass(bool horizontal, const float *source, float *destination, int source_pitch,
-                           int destination_pitch, int width, int height, const float *weights, int tap_count,
-                           bool clamp_edges)
-{
-    if (source == nullptr || destination == nullptr || weights == nullptr || width <= 0 || height <= 0 ||
-        tap_count <= 0) {
-        return prismora::RecordCudaError(cudaErrorInvalidValue);
+    cudaError_t BlurPass(bool horizontal, LaunchShape grid, LaunchShape block, const float *source,
+                         float *destination, int source_pitch, int destination_pitch, int width, int height,
+                         const float *weights, int tap_count, int clamp_edges)
+    {
+        if (horizontal) {
+            BlurHorizontalKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(source, destination, source_pitch,
+                                                                    destination_pitch, width, height, weights,
+                                                                    tap_count, clamp_edges);
+        } else {
+            BlurVerticalKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(source, destination, source_pitch,
+                                                                  destination_pitch, width, height, weights,
+                                                                  tap_count, clamp_edges);
+        }
+        return WaitForLaunch();
     }
-    DeviceBuffer<float> device_weights;
-    cudaError_t result = device_weights.Allocate(static_cast<size_t>(tap_count));
-    if (result != cudaSuccess) {
-        return prismora::RecordCudaError(result);
+    cudaError_t InitMatteDistance(LaunchShape grid, LaunchShape block, const float *matte,
+                                  unsigned char *mask, float *distance, int matte_pitch, int width,
+                                  int height)
+    {
+        InitMatteDistanceKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(matte, mask, distance, matte_pitch, width,
+                                                                   height);
+        return WaitForLaunch();
     }
-    result = cudaMemcpy(device_weights.get(), weights, static_cast<size_t>(tap_count) * sizeof(float),
-                        cudaMemcpyHostToDevice);
-    if (result != cudaSuccess) {
-        return prismora::RecordCudaError(result);
+    cudaError_t ChamferDistancePass(LaunchShape grid, LaunchShape block, const unsigned char *mask,
+                                    float *distance, int width, int height)
+    {
+        ChamferDistancePassKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(mask, distance, width, height);
+        return WaitForLaunch();
     }
-    const dim3 grid = PixelGrid(width, height);
-    const int clamp = clamp_edges ? 1 : 0;
-    if (horizontal) {
-        BlurHorizontalKernel<<<grid, kPixelBlock, 0, 0>>>(source, destination, source_pitch,
-                                                          destination_pitch, width, height,
-                                                          device_weights.get(), tap_count, clamp);
-    } else {
-        BlurVerticalKernel<<<grid, kPixelBlock, 0, 0>>>(source, destination, source_pitch, destination_pitch,
-                                                        width, height, device_weights.get(), tap_count,
-                                                        clamp);
+    cudaError_t SmoothDistance(LaunchShape grid, LaunchShape block, const unsigned char *mask,
+                               const float *distance, float *smoothed, int width, int height)
+    {
+        SmoothDistanceKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(mask, distance, smoothed, width, height);
+        return WaitForLaunch();
     }
-    return prismora::RecordCudaError(WaitForLaunch());
-}
+    cudaError_t Glass(LaunchShape grid, LaunchShape block, const float *source, const float *half_blur,
+                      const float *full_blur, const float *matte, const float *distance, float *destination,
+                      const TPCudaPrismoraParams &params)
+    {
+        PrismoraKernel<<<Dim3(grid), Dim3(block), 0, 0>>>(source, half_blur, full_blur, matte, distance,
+                                                          destination, params);
+        return WaitForLaunch();
+    }
+};
 
 } // namespace
 
@@ -148,63 +156,25 @@ cudaError_t LaunchBlurHorizontal(const float *source, float *destination, int so
                                  int destination_pitch, int width, int height, const float *weights,
                                  int tap_count, bool clamp_edges)
 {
-    return LaunchBlurPass(true, source, destination, source_pitch, destination_pitch, width, height, weights,
-                          tap_count, clamp_edges);
+    CudaDevice device;
+    return launch::BlurPass(device, true, source, destination, source_pitch, destination_pitch, width, height,
+                            weights, tap_count, clamp_edges);
 }
 
 cudaError_t LaunchBlurVertical(const float *source, float *destination, int source_pitch,
                                int destination_pitch, int width, int height, const float *weights,
                                int tap_count, bool clamp_edges)
 {
-    return LaunchBlurPass(false, source, destination, source_pitch, destination_pitch, width, height, weights,
-                          tap_count, clamp_edges);
+    CudaDevice device;
+    return launch::BlurPass(device, false, source, destination, source_pitch, destination_pitch, width,
+                            height, weights, tap_count, clamp_edges);
 }
 
 cudaError_t LaunchGlassComposite(const float *source, const float *half_blur, const float *full_blur,
                                  const float *matte, float *destination, const TPCudaPrismoraParams *params)
 {
-    if (source == nullptr || destination == nullptr || params == nullptr) {
-        return RecordCudaError(cudaErrorInvalidValue);
-    }
-    const TPCudaPrismoraParams block = *params;
-    DeviceBuffer<unsigned char> mask;
-    DeviceBuffer<float> distance;
-    DeviceBuffer<float> smoothed;
-    if (block.matte_mode == 1 && block.has_matte != 0 && matte != nullptr && block.matte_width > 0 &&
-        block.matte_height > 0) {
-        const int w = block.matte_width;
-        const int h = block.matte_height;
-        const size_t n = static_cast<size_t>(static_cast<int64_t>(w) * static_cast<int64_t>(h));
-        cudaError_t result = mask.Allocate(n);
-        if (result == cudaSuccess) {
-            result = distance.Allocate(n);
-        }
-        if (result == cudaSuccess) {
-            result = smoothed.Allocate(n);
-        }
-        if (result != cudaSuccess) {
-            return RecordCudaError(result);
-        }
-        InitMatteDistanceKernel<<<PixelGrid(w, h), kPixelBlock, 0, 0>>>(matte, mask.get(), distance.get(),
-                                                                        block.matte_pitch, w, h);
-        result = WaitForLaunch();
-        if (result == cudaSuccess) {
-            ChamferDistancePassKernel<<<dim3(1, 1, 1), dim3(1, 1, 1), 0, 0>>>(mask.get(), distance.get(), w,
-                                                                              h);
-            result = WaitForLaunch();
-        }
-        if (result == cudaSuccess) {
-            SmoothDistanceKernel<<<PixelGrid(w, h), kPixelBlock, 0, 0>>>(mask.get(), distance.get(),
-                                                                         smoothed.get(), w, h);
-            result = WaitForLaunch();
-        }
-        if (result != cudaSuccess) {
-            return RecordCudaError(result);
-        }
-    }
-    PrismoraKernel<<<PixelGrid(block.out_width, block.out_height), kPixelBlock, 0, 0>>>(
-        source, half_blur, full_blur, matte, smoothed.get(), destination, block);
-    return RecordCudaError(WaitForLaunch());
+    CudaDevice device;
+    return launch::GlassComposite(device, source, half_blur, full_blur, matte, destination, params);
 }
 
 } // namespace prismora

@@ -8,11 +8,6 @@
 
 namespace prismora::kernels {
 
-struct LaunchShape {
-    unsigned x = 1;
-    unsigned y = 1;
-};
-
 // cudaErrorInvalidConfiguration for a shape the device would refuse (an empty
 // grid, a grid dimension over its limit, more than 1024 threads per block),
 // like a real launch; otherwise body(ThreadIndex) for every thread.
@@ -36,13 +31,5 @@ template <typename Body> cudaError_t RunEmulatedGrid(LaunchShape grid, LaunchSha
     }
     return cudaSuccess;
 }
-
-// The launchers' geometry: 16 x 16 blocks over a width x height frame.
-inline LaunchShape PixelGridFor(int width, int height)
-{
-    return {GridBlocksFor(width), GridBlocksFor(height)};
-}
-
-constexpr LaunchShape kPixelBlockShape{16, 16};
 
 } // namespace prismora::kernels

@@ -42,6 +42,23 @@ inline unsigned GridBlocksFor(int n)
     return n <= 0 ? 0u : (static_cast<unsigned>(n) + 15u) >> 4;
 }
 
+// A launch's grid or block in x and y (z is always 1).
+struct LaunchShape {
+    unsigned x = 1;
+    unsigned y = 1;
+};
+
+// The launchers' geometry: 16 x 16 blocks over a width x height frame.
+inline LaunchShape PixelGridFor(int width, int height)
+{
+    return {GridBlocksFor(width), GridBlocksFor(height)};
+}
+
+constexpr LaunchShape kPixelBlockShape{16, 16};
+
+// The chamfer transform's launch: one block of one thread walks the plane.
+constexpr LaunchShape kSingleThreadShape{1, 1};
+
 // The glass model's clamp: above hi gives hi, else below lo gives lo, else v.
 PRISMORA_HD inline float ClampF(float v, float lo, float hi)
 {

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "cpu/float_image.h"
-#include "gpu/prismora_params.h"
-#include "host/effect_settings.h"
+#include "gpu/smart_render_gpu.h"
 
 namespace prismora::test {
 
@@ -89,36 +88,19 @@ inline FloatImage PatternImage(int width, int height, unsigned seed = 1)
     return image;
 }
 
-// The block the GPU render fills for a frame, from the same settings the CPU uses.
+// The block the GPU render fills for a width x height frame at (0, 0) with
+// tightly packed rows, from the same settings the CPU uses; no matte fields.
 inline TPCudaPrismoraParams ParamsFor(const EffectSettings &s, int width, int height, bool blur_enabled)
 {
-    TPCudaPrismoraParams p = DefaultPrismoraParams();
-    p.src_pitch = p.dst_pitch = p.half_blur_pitch = p.full_blur_pitch = width;
-    p.out_width = p.src_width = width;
-    p.out_height = p.src_height = height;
-    p.center_x = s.center_x;
-    p.center_y = s.center_y;
-    p.glass_width = s.glass_width;
-    p.glass_height = s.glass_height;
-    p.corner_radius = s.corner_radius;
-    p.amount = s.amount;
-    p.opacity = s.opacity;
-    p.distortion_scale = s.distortion_scale;
-    p.edge_range = s.edge_range;
-    p.edge_visibility = s.edge_visibility;
-    p.blur_radius = s.blur_intensity * 0.1f;
-    p.chromatic_shift = s.chromatic_shift;
-    p.chromatic_range = s.chromatic_range;
-    p.tint_multiplier = s.tint_multiplier;
-    p.color_amount = s.color_amount;
-    p.glass_color_r = s.glass_color[1];
-    p.glass_color_g = s.glass_color[2];
-    p.glass_color_b = s.glass_color[3];
-    p.clamp_edges = s.clamp_edges ? 1 : 0;
-    p.blur_enabled = blur_enabled ? 1 : 0;
-    p.matte_mode = s.glass_mode == 2 ? 1 : 0;
-    p.debug_view = s.debug_view;
-    return p;
+    PreRenderData frame;
+    frame.settings = s;
+    PF_EffectWorld world{};
+    world.width = width;
+    world.height = height;
+    world.rowbytes = width * 16;
+    GpuFrameWorlds worlds;
+    worlds.input = worlds.output = &world;
+    return FillPrismoraParams(frame, worlds, blur_enabled);
 }
 
 } // namespace prismora::test

@@ -103,26 +103,16 @@ TEST(EmulatedMatteDistance, OpaqueFrameGrowsInwardFromItsBorder)
     const int w = 11;
     const int h = 8;
     const Matte opaque(w, h, [](int, int) { return 1.0f; });
-    const size_t n = static_cast<size_t>(w) * h;
-    std::vector<unsigned char> mask(n);
-    std::vector<float> distance(n);
-    const kernels::LaunchShape grid = kernels::PixelGridFor(w, h);
-    kernels::RunEmulatedGrid(grid, kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
-        kernels::InitMatteDistanceCell(opaque.frame.data(), mask.data(), distance.data(),
-                                       opaque.frame.pitch(), w, h, kernels::ThreadColumn(t),
-                                       kernels::ThreadRow(t));
-    });
-    kernels::RunEmulatedGrid({1, 1}, {1, 1}, [&](const kernels::ThreadIndex &t) {
-        kernels::ChamferDistanceThread(mask.data(), distance.data(), w, h, t);
-    });
+    const Planes planes = opaque.Run();
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            EXPECT_EQ(mask[static_cast<size_t>(y) * w + x], 1);
+            const size_t i = static_cast<size_t>(y) * w + x;
+            EXPECT_EQ(planes.mask[i], 1);
             const int steps = std::min(std::min(x, y), std::min(w - 1 - x, h - 1 - y));
-            EXPECT_EQ(distance[static_cast<size_t>(y) * w + x], static_cast<float>(steps)) << x << "," << y;
+            EXPECT_EQ(planes.distance[i], static_cast<float>(steps)) << x << "," << y;
         }
     }
-    ExpectSameAsCpuField(opaque, opaque.Run());
+    ExpectSameAsCpuField(opaque, planes);
 }
 
 TEST(EmulatedMatteDistance, FrameOfWidthOneIsAllBorder)
@@ -139,36 +129,28 @@ TEST(EmulatedMatteDistance, FrameOfWidthOneIsAllBorder)
     ExpectSameAsCpuField(thin, planes);
 }
 
+// Every thread but the grid's first returns at once, so a 16 x 16 grid gives
+// the one-thread result.
 TEST(EmulatedMatteDistance, OnlyTheFirstThreadRunsTheChamferTransform)
 {
     const Matte blob(40, 28, Blob);
-    const int w = 40;
-    const int h = 28;
-    const size_t n = static_cast<size_t>(w) * h;
-    std::vector<unsigned char> mask(n);
-    std::vector<float> seeds(n);
-    kernels::RunEmulatedGrid(
-        kernels::PixelGridFor(w, h), kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
-            kernels::InitMatteDistanceCell(blob.frame.data(), mask.data(), seeds.data(), blob.frame.pitch(),
-                                           w, h, kernels::ThreadColumn(t), kernels::ThreadRow(t));
-        });
-
-    std::vector<float> other = seeds;
-    kernels::ChamferDistanceThread(mask.data(), other.data(), w, h, {0, 0, 16, 16, 1, 0});
-    kernels::ChamferDistanceThread(mask.data(), other.data(), w, h, {1, 0, 16, 16, 0, 0});
-    EXPECT_EQ(other, seeds); // threads other than the first leave the plane alone
-
-    std::vector<float> single = seeds;
-    std::vector<float> many = seeds;
-    kernels::RunEmulatedGrid({1, 1}, {1, 1}, [&](const kernels::ThreadIndex &t) {
-        kernels::ChamferDistanceThread(mask.data(), single.data(), w, h, t);
+    const Planes planes = blob.Run();
+    std::vector<unsigned char> mask(planes.mask.size());
+    std::vector<float> seeds(planes.distance.size());
+    const kernels::LaunchShape grid = kernels::PixelGridFor(40, 28);
+    kernels::RunEmulatedGrid(grid, kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
+        kernels::InitMatteDistanceCell(blob.frame.data(), mask.data(), seeds.data(), blob.frame.pitch(), 40,
+                                       28, kernels::ThreadColumn(t), kernels::ThreadRow(t));
     });
-    kernels::RunEmulatedGrid(kernels::PixelGridFor(w, h), kernels::kPixelBlockShape,
-                             [&](const kernels::ThreadIndex &t) {
-                                 kernels::ChamferDistanceThread(mask.data(), many.data(), w, h, t);
-                             });
-    EXPECT_NE(single, seeds);
-    EXPECT_EQ(many, single);
+    std::vector<float> plane = seeds;
+    kernels::ChamferDistanceThread(mask.data(), plane.data(), 40, 28, {0, 0, 16, 16, 1, 0});
+    kernels::ChamferDistanceThread(mask.data(), plane.data(), 40, 28, {1, 0, 16, 16, 0, 0});
+    EXPECT_EQ(plane, seeds);
+    kernels::RunEmulatedGrid(grid, kernels::kPixelBlockShape, [&](const kernels::ThreadIndex &t) {
+        kernels::ChamferDistanceThread(mask.data(), plane.data(), 40, 28, t);
+    });
+    EXPECT_NE(plane, seeds);
+    EXPECT_EQ(plane, planes.distance);
 }
 
 } // namespace
