@@ -1,5 +1,6 @@
 #include "cli/effect_session.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -28,6 +29,8 @@ const char *CommandName(PF_Cmd cmd)
         return "PF_Cmd_SMART_RENDER";
     case PF_Cmd_SMART_RENDER_GPU:
         return "PF_Cmd_SMART_RENDER_GPU";
+    case PF_Cmd_GPU_DEVICE_SETUP:
+        return "PF_Cmd_GPU_DEVICE_SETUP";
     default:
         return "a command";
     }
@@ -99,27 +102,48 @@ void Report(const hostsim::FrameResult &result, const FrameOptions &options)
         return;
     }
     if (options.legacy) {
-        options.report("frame: PF_Cmd_RENDER on the CPU");
+        options.report("frame: PF_Cmd_RENDER, " + result.path);
     }
     for (const hostsim::TileReport &tile : result.tiles) {
         std::string line = "request " + RectText(tile.rect) + ": ";
-        if (!tile.rendered) {
+        if (tile.path.empty()) {
             line += "not rendered (pre-render returned " + std::to_string(tile.pre_render_err) + ")";
         } else {
-            line += "smart render on the CPU, result " + RectText(tile.result_rect);
+            line += tile.path + ", result " + RectText(tile.result_rect);
         }
         options.report(line);
     }
 }
 
+// After Effects sends a frame to the GPU first unless the Renderer popup says CPU;
+// the effect itself decides, in pre-render, whether the frame may go there.
+hostsim::RenderPath PathFor(const hostsim::ParamSet &params, const ParamCatalog &catalog, bool legacy)
+{
+    if (legacy) {
+        return hostsim::RenderPath::kLegacy;
+    }
+    const ParamDecl *renderer = catalog.find("renderer");
+    if (renderer) {
+        const auto cpu = std::find(renderer->choices.begin(), renderer->choices.end(), "CPU");
+        if (params.def(renderer->index).u.pd.value == (cpu - renderer->choices.begin()) + 1) {
+            return hostsim::RenderPath::kSmart;
+        }
+    }
+    return hostsim::RenderPath::kGpuWhenPossible;
+}
+
 } // namespace
 
 struct EffectSession::State {
-    explicit State(const std::filesystem::path &plugin) : host(plugin) {}
+    State(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
+        : host(plugin, hostsim::HostOptions{.gpu_device = gpu})
+    {
+    }
     hostsim::Host host;
 };
 
-EffectSession::EffectSession(const std::filesystem::path &plugin) : state_(std::make_unique<State>(plugin))
+EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
+    : state_(std::make_unique<State>(plugin, gpu))
 {
     hostsim::Host &host = state_->host;
     if (const PF_Err err = host.GlobalSetup(); err != PF_Err_NONE) {
@@ -127,6 +151,10 @@ EffectSession::EffectSession(const std::filesystem::path &plugin) : state_(std::
     }
     if (const PF_Err err = host.ParamsSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_PARAMS_SETUP);
+    }
+    // After Effects offers its GPU devices before the first frame.
+    if (const PF_Err err = host.GpuDeviceSetup(); err != PF_Err_NONE) {
+        ThrowEffectError(err, PF_Cmd_GPU_DEVICE_SETUP);
     }
     const hostsim::ParamSet &params = host.params();
     std::vector<ParamDecl> decls;
@@ -180,7 +208,7 @@ HostImage EffectSession::Render(const HostImage &input, const HostImage *matte,
             }
         }
     }
-    job.path = options.legacy ? hostsim::RenderPath::kLegacy : hostsim::RenderPath::kSmart;
+    job.path = PathFor(job.params, catalog_, options.legacy);
     job.tile_width = options.tile_width;
     job.tile_height = options.tile_height;
 

@@ -12,6 +12,7 @@
 #include "cli/host_image.h"
 #include "cli/param_catalog.h"
 #include "hostsim/books.h"
+#include "hostsim/host.h"
 #include "hostsim/pipl_reader.h"
 
 namespace prismora::cli {
@@ -24,11 +25,14 @@ struct EffectAnswers {
     PF_OutFlags2 out_flags2 = 0;
 };
 
+// Smart frames go to the host's GPU first unless the Renderer popup says CPU;
+// the effect's own pre-render decides whether they may.
 struct FrameOptions {
     bool legacy = false; // PF_Cmd_RENDER instead of smart render
     int32_t tile_width = 0;
     int32_t tile_height = 0;
-    // Told one line per request the host made for the frame, when set.
+    // Told one line per request the host made for the frame, with the path
+    // that rendered it and why, when set.
     std::function<void(const std::string &)> report;
 };
 
@@ -36,7 +40,10 @@ class EffectSession {
 public:
     // Loads the plug-in and runs global and parameter set-up; an effect error
     // throws EffectError, a library that cannot be loaded UsageError.
-    explicit EffectSession(const std::filesystem::path &plugin);
+    // The GPU device is the first CUDA device when there is one, unless the
+    // caller chooses (the tests use the emulated one).
+    explicit EffectSession(const std::filesystem::path &plugin,
+                           hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent);
     ~EffectSession();
     EffectSession(const EffectSession &) = delete;
     EffectSession &operator=(const EffectSession &) = delete;

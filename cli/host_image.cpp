@@ -1,9 +1,15 @@
 #include "cli/host_image.h"
 
-#include <cmath>
 #include <stdexcept>
 
+#include "hostsim/pixel_format.h"
+
 namespace prismora::cli {
+
+using hostsim::UnitFrom16;
+using hostsim::UnitFrom8;
+using hostsim::UnitTo16;
+using hostsim::UnitTo8;
 
 uint16_t FileToHost16(uint16_t v)
 {
@@ -17,29 +23,6 @@ uint16_t HostToFile16(uint16_t a)
         return 65535;
     }
     return static_cast<uint16_t>((uint32_t{a} * 65535u + 16384u) / 32768u);
-}
-
-namespace {
-
-// Half up in double so that exact halves (v / 255 * 255 + 0.5) do not fall short.
-template <typename Int> Int RoundHalfUp(float value, double scale)
-{
-    if (!(value > 0.0f)) {
-        return 0;
-    }
-    const double scaled = std::floor(static_cast<double>(value) * scale + 0.5);
-    return scaled >= scale ? static_cast<Int>(scale) : static_cast<Int>(scaled);
-}
-
-} // namespace
-
-uint8_t RoundTo8(float value)
-{
-    return RoundHalfUp<uint8_t>(value, 255.0);
-}
-uint16_t RoundToHost16(float value)
-{
-    return RoundHalfUp<uint16_t>(value, kHostWhite16);
 }
 
 HostImage::HostImage(int32_t width, int32_t height, int depth) : width_(width), height_(height), depth_(depth)
@@ -70,8 +53,7 @@ std::array<float, 4> HostImage::normalized(int32_t x, int32_t y) const
     switch (depth_) {
     case 16: {
         const PF_Pixel16 &p = at<PF_Pixel16>(x, y);
-        constexpr float s = 1.0f / kHostWhite16;
-        return {p.alpha * s, p.red * s, p.green * s, p.blue * s};
+        return {UnitFrom16(p.alpha), UnitFrom16(p.red), UnitFrom16(p.green), UnitFrom16(p.blue)};
     }
     case 32: {
         const PF_PixelFloat &p = at<PF_PixelFloat>(x, y);
@@ -79,7 +61,7 @@ std::array<float, 4> HostImage::normalized(int32_t x, int32_t y) const
     }
     default: {
         const PF_Pixel8 &p = at<PF_Pixel8>(x, y);
-        return {p.alpha / 255.0f, p.red / 255.0f, p.green / 255.0f, p.blue / 255.0f};
+        return {UnitFrom8(p.alpha), UnitFrom8(p.red), UnitFrom8(p.green), UnitFrom8(p.blue)};
     }
     }
 }
@@ -88,14 +70,13 @@ void HostImage::set_normalized(int32_t x, int32_t y, const std::array<float, 4> 
 {
     switch (depth_) {
     case 16:
-        at<PF_Pixel16>(x, y) = {RoundToHost16(argb[0]), RoundToHost16(argb[1]), RoundToHost16(argb[2]),
-                                RoundToHost16(argb[3])};
+        at<PF_Pixel16>(x, y) = {UnitTo16(argb[0]), UnitTo16(argb[1]), UnitTo16(argb[2]), UnitTo16(argb[3])};
         break;
     case 32:
         at<PF_PixelFloat>(x, y) = {argb[0], argb[1], argb[2], argb[3]};
         break;
     default:
-        at<PF_Pixel8>(x, y) = {RoundTo8(argb[0]), RoundTo8(argb[1]), RoundTo8(argb[2]), RoundTo8(argb[3])};
+        at<PF_Pixel8>(x, y) = {UnitTo8(argb[0]), UnitTo8(argb[1]), UnitTo8(argb[2]), UnitTo8(argb[3])};
         break;
     }
 }

@@ -18,11 +18,6 @@ inline constexpr uint16_t kHostWhite16 = 32768;
 uint16_t FileToHost16(uint16_t v);
 uint16_t HostToFile16(uint16_t a);
 
-// A value from 0 to 1 rounded half up into a depth's integer range, clamped
-// to it; NaN gives 0.
-uint8_t RoundTo8(float value);
-uint16_t RoundToHost16(float value);
-
 class HostImage {
 public:
     HostImage() = default;
@@ -49,7 +44,8 @@ public:
 
     // Alpha, red, green, blue scaled to 0..1 (float pixels as they are).
     std::array<float, 4> normalized(int32_t x, int32_t y) const;
-    // Stores 0..1 values at the image's depth, rounded half up.
+    // Stores 0..1 values at the image's depth, rounded half up as the host's
+    // worlds store them (hostsim/pixel_format.h).
     void set_normalized(int32_t x, int32_t y, const std::array<float, 4> &argb);
 
     bool operator==(const HostImage &other) const = default;

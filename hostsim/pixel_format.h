@@ -21,4 +21,31 @@ PixelFormat FormatForDepth(int bit_depth);
 PF_PixelFormat SdkPixelFormat(PixelFormat format);
 const char *FormatName(PixelFormat format);
 
+// One 8- or 16-bit channel as 0..1 (value / 255, value / 32768), and back:
+// clamped to 0..1 (NaN to 0), scaled, plus 0.5 and truncated, which rounds
+// half up as the effect packs its own pixels.
+inline float UnitFrom8(A_u_char v)
+{
+    return static_cast<float>(v) / 255.0f;
+}
+inline float UnitFrom16(A_u_short v)
+{
+    return static_cast<float>(v) / 32768.0f;
+}
+template <typename Channel> Channel UnitToChannel(float v, float white)
+{
+    if (!(v > 0.0f)) {
+        return 0;
+    }
+    return static_cast<Channel>(static_cast<int>((v > 1.0f ? 1.0f : v) * white + 0.5f));
+}
+inline A_u_char UnitTo8(float v)
+{
+    return UnitToChannel<A_u_char>(v, 255.0f);
+}
+inline A_u_short UnitTo16(float v)
+{
+    return UnitToChannel<A_u_short>(v, 32768.0f);
+}
+
 } // namespace prismora::hostsim

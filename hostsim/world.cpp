@@ -7,30 +7,6 @@
 #include "hostsim/host_error.h"
 
 namespace prismora::hostsim {
-namespace {
-
-float ToUnit8(A_u_char v)
-{
-    return static_cast<float>(v) / 255.0f;
-}
-float ToUnit16(A_u_short v)
-{
-    return static_cast<float>(v) / 32768.0f;
-}
-
-// Clamp to 0..1 (NaN to 0), then round half up.
-template <typename Channel> Channel FromUnit(float v, float white)
-{
-    if (!(v > 0.0f)) {
-        return 0;
-    }
-    if (v > 1.0f) {
-        v = 1.0f;
-    }
-    return static_cast<Channel>(static_cast<int>(v * white + 0.5f));
-}
-
-} // namespace
 
 PF_LRect Intersect(const PF_LRect &a, const PF_LRect &b)
 {
@@ -109,11 +85,11 @@ FloatArgb World::Get(A_long x, A_long y) const
     switch (format_) {
     case PixelFormat::kArgb32: {
         const auto &p = At<PF_Pixel8>(x, y);
-        return {ToUnit8(p.alpha), ToUnit8(p.red), ToUnit8(p.green), ToUnit8(p.blue)};
+        return {UnitFrom8(p.alpha), UnitFrom8(p.red), UnitFrom8(p.green), UnitFrom8(p.blue)};
     }
     case PixelFormat::kArgb64: {
         const auto &p = At<PF_Pixel16>(x, y);
-        return {ToUnit16(p.alpha), ToUnit16(p.red), ToUnit16(p.green), ToUnit16(p.blue)};
+        return {UnitFrom16(p.alpha), UnitFrom16(p.red), UnitFrom16(p.green), UnitFrom16(p.blue)};
     }
     default: {
         const auto &p = At<PF_PixelFloat>(x, y);
@@ -126,13 +102,10 @@ void World::Set(A_long x, A_long y, const FloatArgb &v)
 {
     switch (format_) {
     case PixelFormat::kArgb32:
-        At<PF_Pixel8>(x, y) = {FromUnit<A_u_char>(v.alpha, 255.0f), FromUnit<A_u_char>(v.red, 255.0f),
-                               FromUnit<A_u_char>(v.green, 255.0f), FromUnit<A_u_char>(v.blue, 255.0f)};
+        At<PF_Pixel8>(x, y) = {UnitTo8(v.alpha), UnitTo8(v.red), UnitTo8(v.green), UnitTo8(v.blue)};
         break;
     case PixelFormat::kArgb64:
-        At<PF_Pixel16>(x, y) = {FromUnit<A_u_short>(v.alpha, 32768.0f), FromUnit<A_u_short>(v.red, 32768.0f),
-                                FromUnit<A_u_short>(v.green, 32768.0f),
-                                FromUnit<A_u_short>(v.blue, 32768.0f)};
+        At<PF_Pixel16>(x, y) = {UnitTo16(v.alpha), UnitTo16(v.red), UnitTo16(v.green), UnitTo16(v.blue)};
         break;
     default:
         At<PF_PixelFloat>(x, y) = {v.alpha, v.red, v.green, v.blue};

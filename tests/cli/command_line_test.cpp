@@ -209,6 +209,15 @@ TEST(CommandLine, ParameterValuesReachTheEffect)
     // Tiles and the plain render command produce the whole frame too.
     EXPECT_EQ(render("tiled.png", {"--tile", "64x48"}).width(), 160);
     EXPECT_EQ(render("legacy.png", {"--legacy", "--renderer", "cpu"}).width(), 160);
+    // -v names the path that rendered each request; --renderer cpu keeps frames off the GPU.
+    const std::string in = (dir / "in.png").string();
+    const RunResult on_cpu = Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "cpu", "-v"});
+    EXPECT_NE(on_cpu.out.find("request (0,0)-(160,120): cpu, result (0,0)-(160,120)\n"), std::string::npos)
+        << on_cpu.out;
+    const RunResult on_gpu = Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "gpu", "-v"});
+    EXPECT_TRUE(on_gpu.out.find(": gpu, result") != std::string::npos ||
+                on_gpu.out.find(": cpu: no device, result") != std::string::npos)
+        << on_gpu.out;
     // The Alpha Matte Layer shapes the glass in Full Frame mode; without one that mode changes nothing.
     WriteImageFile(dir / "matte.png", MakeTestMatte(160, 120));
     EXPECT_TRUE(render("no_matte.png", {"--set", "glass_mode=full frame"}) == input);

@@ -78,21 +78,6 @@ TEST_P(DepthTest, TilesAssembleToTheWholeFrame)
     ExpectBalancedBooks();
 }
 
-TEST_P(DepthTest, PlainRenderGetsTheWholeLayerAndAnOutputOfItsSize)
-{
-    const World input = NoiseWorld(9, 6, format(), 3);
-    FrameJob job = host().NewFrame(input, GetParam());
-    job.path = RenderPath::kLegacy;
-    job.params.SetPopup(kFakeMode, 2);
-    job.params.SetFloat(kFakeMargin, 2);
-    const FrameResult frame = host().Render(job);
-    ASSERT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_TRUE(frame.output.SamePixels(Expected(input, input.LayerRect(), 2)));
-    EXPECT_EQ(state().legacy_renders, 1);
-    EXPECT_EQ(state().pre_renders, 0);
-    ExpectBalancedBooks();
-}
-
 INSTANTIATE_TEST_SUITE_P(Depths, DepthTest, ::testing::Values(8, 16, 32));
 
 using SmartFrames = FakeHostTest;

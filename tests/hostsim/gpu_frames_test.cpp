@@ -91,22 +91,10 @@ const Scenario kScenarios[] = {
          job.params.SetPopup(Param(h, "Glass Mode"), 2);
          job.params.SetLayer(Param(h, "Alpha Matte Layer"), matte);
      }},
-    {"full frame with a matte, clamp edges",
-     [](const Host &h, FrameJob &job, const World *matte) {
-         job.params.SetPopup(Param(h, "Glass Mode"), 2);
-         job.params.SetLayer(Param(h, "Alpha Matte Layer"), matte);
-         job.params.SetCheckbox(Param(h, "Clamp Edges"), true);
-     }},
     {"full frame without a matte",
      [](const Host &h, FrameJob &job, const World *) { job.params.SetPopup(Param(h, "Glass Mode"), 2); }},
     {"glass mask",
      [](const Host &h, FrameJob &job, const World *) { job.params.SetPopup(Param(h, "Debug View"), 2); }},
-    {"inversed SDF",
-     [](const Host &h, FrameJob &job, const World *) { job.params.SetPopup(Param(h, "Debug View"), 3); }},
-    {"distortion",
-     [](const Host &h, FrameJob &job, const World *) { job.params.SetPopup(Param(h, "Debug View"), 4); }},
-    {"sample offset",
-     [](const Host &h, FrameJob &job, const World *) { job.params.SetPopup(Param(h, "Debug View"), 5); }},
     {"matte glass mask",
      [](const Host &h, FrameJob &job, const World *matte) {
          job.params.SetPopup(Param(h, "Glass Mode"), 2);

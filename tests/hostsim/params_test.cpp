@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include <gtest/gtest.h>
 
 #include "hostsim/host_error.h"
@@ -55,21 +53,6 @@ TEST_F(ParamsTest, PointDefaultIsAPercentageOfTheLayerUntilSet)
     ASSERT_EQ(host().Render(job).err, PF_Err_NONE);
     EXPECT_EQ(state().spot_x, 7 << 16);
     EXPECT_EQ(state().spot_y, -(3 << 16));
-
-    const ParamSet resolved = host().params().ResolvedFor(1920, 1080);
-    EXPECT_EQ(resolved.def(kFakeSpot).u.td.x_value, 960 << 16);
-    EXPECT_EQ(resolved.def(kFakeSpot).u.td.y_value, 540 << 16);
-}
-
-TEST_F(ParamsTest, LayerParametersYieldTheirWorldOrNone)
-{
-    const World matte(4, 4, PixelFormat::kArgb32);
-    ParamSet p = host().params();
-    EXPECT_EQ(p.ValueRecord(kFakeMatte).u.ld.data, nullptr);
-    EXPECT_EQ(p.ValueRecord(kFakeMatte).u.ld.width, 0);
-    p.SetLayer(kFakeMatte, &matte);
-    EXPECT_EQ(p.ValueRecord(kFakeMatte).u.ld.data, matte.pf().data);
-    EXPECT_EQ(p.ValueRecord(kFakeMatte).u.ld.width, 4);
 }
 
 TEST(ParamsSetup, AFailedAddParamKeepsWhatWasAddedAndReturnsTheCode)
