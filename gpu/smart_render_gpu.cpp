@@ -11,12 +11,10 @@
 #include "diag/log.h"
 #include "gpu/cuda_launchers.h"
 #include "host/gpu_path.h"
+#include "host/layer_checkouts.h"
 
 namespace prismora {
 namespace {
-
-constexpr A_long kInputCheckoutId = 0;
-constexpr A_long kMatteCheckoutId = 1;
 
 // Every GPU frame pixel is four floats: pitches in pixels are row bytes / 16.
 constexpr A_long kGpuPixelBytes = 16;
@@ -43,49 +41,6 @@ PF_Err GpuWorldData(const PF_GPUDeviceSuite1 &suite, PF_ProgPtr effect_ref, PF_E
     }
     return suite.GetGPUWorldData(effect_ref, world, memory);
 }
-
-// The layer pixel checkouts of one frame. CheckInAll() checks in input, then
-// matte, keeping the first error; the destructor covers an exception.
-class LayerCheckouts {
-public:
-    LayerCheckouts(PF_ProgPtr effect_ref, const PF_SmartRenderCallbacks &cb)
-        : effect_ref_(effect_ref), cb_(cb)
-    {
-    }
-    LayerCheckouts(const LayerCheckouts &) = delete;
-    LayerCheckouts &operator=(const LayerCheckouts &) = delete;
-    ~LayerCheckouts() { CheckInAll(PF_Err_NONE); }
-
-    PF_Err CheckOut(A_long checkout_id, PF_EffectWorld **world)
-    {
-        const PF_Err err = cb_.checkout_layer_pixels(effect_ref_, checkout_id, world);
-        if (err == PF_Err_NONE) {
-            checked_out_[checkout_id] = true;
-        } else {
-            *world = nullptr;
-        }
-        return err;
-    }
-
-    PF_Err CheckInAll(PF_Err err)
-    {
-        for (A_long id : {kInputCheckoutId, kMatteCheckoutId}) {
-            if (checked_out_[id]) {
-                checked_out_[id] = false;
-                const PF_Err checkin_err = cb_.checkin_layer_pixels(effect_ref_, id);
-                if (err == PF_Err_NONE) {
-                    err = checkin_err;
-                }
-            }
-        }
-        return err;
-    }
-
-private:
-    PF_ProgPtr effect_ref_;
-    const PF_SmartRenderCallbacks &cb_;
-    bool checked_out_[2] = {false, false};
-};
 
 // The three scratch worlds of the blur, created through the host and disposed
 // in creation order, keeping the first error; the destructor covers an exception.

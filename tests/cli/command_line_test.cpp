@@ -1,9 +1,6 @@
 // The built program as a user runs it: exit status, one-line errors, and the
 // files it leaves. Renders go through the real plug-in in the simulated host.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,8 +13,6 @@
 #include "cli/image_file.h"
 #include "cli/test_card.h"
 #include "test_files.h"
-
-extern char **environ;
 
 namespace prismora::cli {
 namespace {
@@ -38,31 +33,17 @@ std::string Slurp(const std::filesystem::path &path)
     return text.str();
 }
 
-RunResult Prismora(const ScratchDir &dir, std::vector<std::string> args)
+RunResult Prismora(const ScratchDir &dir, const std::vector<std::string> &args)
 {
-    args.insert(args.begin(), PRISMORA_TEST_CLI);
-    std::vector<char *> argv;
-    for (std::string &a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
     // Captured outside the scratch folder, whose contents the tests check.
     const std::string out_path = dir.path().string() + ".stdout";
     const std::string err_path = dir.path().string() + ".stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    RunResult run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int wstatus = 0;
-        waitpid(pid, &wstatus, 0);
-        run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    std::string command = PRISMORA_TEST_CLI;
+    for (const std::string &a : args) {
+        command += " '" + a + "'";
     }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = Slurp(out_path);
-    run.err = Slurp(err_path);
+    const int status = std::system((command + " >'" + out_path + "' 2>'" + err_path + "'").c_str());
+    RunResult run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out_path), Slurp(err_path)};
     std::filesystem::remove(out_path);
     std::filesystem::remove(err_path);
     return run;
@@ -79,27 +60,46 @@ void WriteInput(const std::filesystem::path &path, int depth)
     WriteImageFile(path, ConvertDepth(MakeTestCard(160, 120), depth));
 }
 
-// Bad input, run in this process for speed; the program's own main is
-// checked on two of the cases below.
+// Bad command lines, run in this process for speed; the program's own main is
+// checked on two of them below.
 TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
 {
     ScratchDir dir;
     setenv("PRISMORA_PLUGIN", PRISMORA_TEST_PLUGIN, 1);
     WriteInput(dir / "in.png", 8);
+    std::ofstream(dir / "junk.png") << "not an image";
     const std::string in = (dir / "in.png").string();
     const std::string out = (dir / "out.png").string();
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"paint", in, out},
+        {"params", "extra"},
+        {"info", "--verbose"},
+        {"demo", "a", "b"},
+        {"demo", "--fast"},
         {"render", in},
+        {"render", "", out},
+        {"render", in, out, "third.png"},
+        {"render", in, out, "--bogus"},
+        {"render", in, out, "--depth"},
         {"render", in, out, "--depth", "24"},
+        {"render", in, out, "--depth=f"},
         {"render", in, out, "--renderer", "quantum"},
+        {"render", in, out, "--tile", "0x64"},
+        {"render", in, out, "--tile", "64"},
+        {"render", in, out, "--tile", "64x-1"},
+        {"render", in, out, "--tile", "64x64x2"},
+        {"render", in, out, "--legacy", "--tile", "64x64"},
+        {"render", in, out, "--matte="},
         {"render", (dir / "missing.png").string(), out},
+        {"render", (dir / "junk.png").string(), out},
         {"render", in, (dir / "no" / "out.png").string()},
         {"render", in, (dir / "out.nosuchformat").string()},
         {"render", in, (dir / "out.exr").string()}, // 8-bit samples
         {"render", in, out, "--depth", "32"},
         {"render", in, out, "--matte", (dir / "missing.png").string()},
+        {"render", in, out, "--set", "amount"},
+        {"render", in, out, "--set", "=5"},
         {"render", in, out, "--set", "amout=50"},
         {"render", in, out, "--set", "alpha_matte_layer=1"},
         {"render", in, out, "--set", "amount=fifty"},
@@ -121,9 +121,10 @@ TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
         EXPECT_EQ(RunCommandLine(args, stdout_text, stderr_text), 2) << line << "\n" << stderr_text.str();
         EXPECT_EQ(Lines(stderr_text.str()), 1u) << line << "\n" << stderr_text.str();
         EXPECT_EQ(stderr_text.str().rfind("prismora: ", 0), 0u) << line;
-        EXPECT_EQ(dir.files(), std::vector<std::string>{"in.png"}) << line;
+        EXPECT_EQ(dir.files(), (std::vector<std::string>{"in.png", "junk.png"})) << line;
     }
     unsetenv("PRISMORA_PLUGIN");
+    std::filesystem::remove(dir / "junk.png");
 
     // The program itself, finding the plug-in on its own.
     for (const std::vector<std::string> &args :
@@ -136,42 +137,30 @@ TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
     }
 }
 
-TEST(CommandLine, ParamsListsTheDeclarationsWithTheirSetNames)
+TEST(CommandLine, ParamsAndInfoReadTheEffect)
 {
     ScratchDir dir;
-    const RunResult run = Prismora(dir, {"params"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Lines(run.out), 30u); // a heading and 29 parameters
-    for (const char *key :
-         {"amount",          "opacity",         "renderer",       "quality",         "glass_mode",
-          "center",          "glass_width",     "glass_height",   "corner_radius",   "distortion_scale",
-          "edge_range",      "edge_visibility", "blur_intensity", "chromatic_shift", "chromatic_range",
-          "tint_multiplier", "color_amount",    "glass_color",    "clamp_edges",     "debug_view"}) {
-        EXPECT_NE(run.out.find(" " + std::string(key) + " "), std::string::npos) << key;
-    }
-    EXPECT_NE(run.out.find("Custom Rounded Rect"), std::string::npos);
+    const RunResult params = Prismora(dir, {"params"});
+    ASSERT_EQ(params.status, 0) << params.err;
+    EXPECT_EQ(Lines(params.out), 30u); // a heading and 29 parameters
+    // Each line shows the --set name (the names themselves are checked on the catalog).
+    EXPECT_NE(params.out.find(" glass_mode "), std::string::npos) << params.out;
+    EXPECT_NE(params.out.find("Custom Rounded Rect"), std::string::npos);
+
+    const RunResult info = Prismora(dir, {"info"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Tavro_Prismora"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"T_Prismora v1.11\\rAdjustment-layer GLSL-port Prismora.\""), std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("PiPL and effect agree"), std::string::npos) << info.out;
 }
 
-TEST(CommandLine, InfoFindsThePiPLAndTheEffectInAgreement)
-{
-    ScratchDir dir;
-    const RunResult run = Prismora(dir, {"info"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("Tavro_Prismora"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("\"T_Prismora v1.11\\rAdjustment-layer GLSL-port Prismora.\""), std::string::npos)
-        << run.out;
-    EXPECT_NE(run.out.find("PiPL and effect agree"), std::string::npos) << run.out;
-}
-
-// The render tests need the plug-in's render path.
 TEST(CommandLine, RendersEachDepthToItsOwnFileType)
 {
     ScratchDir dir;
-    WriteInput(dir / "in8.png", 8);
-    WriteInput(dir / "in16.png", 16);
-    WriteInput(dir / "in32.exr", 32);
     for (const auto &[in, out, depth] : std::vector<std::tuple<std::string, std::string, int>>{
              {"in8.png", "out8.png", 8}, {"in16.png", "out16.tif", 16}, {"in32.exr", "out32.exr", 32}}) {
+        WriteInput(dir / in, depth);
         const RunResult run = Prismora(dir, {"render", (dir / in).string(), (dir / out).string()});
         ASSERT_EQ(run.status, 0) << in << ": " << run.err;
         const LoadedImage result = ReadImageFile(dir / out);
@@ -211,10 +200,12 @@ TEST(CommandLine, ParameterValuesReachTheEffect)
     EXPECT_EQ(render("legacy.png", {"--legacy", "--renderer", "cpu"}).width(), 160);
     // -v names the path that rendered each request; --renderer cpu keeps frames off the GPU.
     const std::string in = (dir / "in.png").string();
-    const RunResult on_cpu = Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "cpu", "-v"});
+    const RunResult on_cpu =
+        Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "cpu", "-v"});
     EXPECT_NE(on_cpu.out.find("request (0,0)-(160,120): cpu, result (0,0)-(160,120)\n"), std::string::npos)
         << on_cpu.out;
-    const RunResult on_gpu = Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "gpu", "-v"});
+    const RunResult on_gpu =
+        Prismora(dir, {"render", in, (dir / "v.png").string(), "--renderer", "gpu", "-v"});
     EXPECT_TRUE(on_gpu.out.find(": gpu, result") != std::string::npos ||
                 on_gpu.out.find(": cpu: no device, result") != std::string::npos)
         << on_gpu.out;
@@ -230,21 +221,8 @@ TEST(CommandLine, DemoWritesItsPicturesAndListsThem)
     ScratchDir dir;
     const RunResult run = Prismora(dir, {"demo", (dir / "demo").string()});
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::vector<std::string> expected = {"test_card.png",
-                                               "matte.png",
-                                               "panel.png",
-                                               "full_frame.png",
-                                               "debug_glass_mask.png",
-                                               "debug_inversed_sdf.png",
-                                               "debug_distortion.png",
-                                               "debug_sample_offset.png",
-                                               "contact_sheet.png"};
-    EXPECT_EQ(Lines(run.out), expected.size()) << run.out;
-    for (const std::string &name : expected) {
-        const std::filesystem::path path = dir / "demo" / name;
-        EXPECT_NE(run.out.find(path.string()), std::string::npos) << name;
-        EXPECT_TRUE(std::filesystem::is_regular_file(path)) << name;
-    }
+    EXPECT_EQ(Lines(run.out), 9u) << run.out;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "demo"), {}), 9);
     const HostImage sheet = ReadImageFile(dir / "demo" / "contact_sheet.png").image;
     EXPECT_EQ(sheet.width(), 4 * 480 + 5 * 8);
     EXPECT_EQ(sheet.height(), 2 * 270 + 3 * 8);

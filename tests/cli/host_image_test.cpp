@@ -1,6 +1,7 @@
 // Pixel values between files and host worlds.
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,16 @@ TEST(Host16, FileValuesRoundTripWithinOneStepAndHostValuesExactly)
     for (uint32_t a = 0; a <= kHostWhite16; ++a) {
         ASSERT_EQ(FileToHost16(HostToFile16(static_cast<uint16_t>(a))), a) << a;
     }
-    EXPECT_EQ(FileToHost16(1), 1); // (1 x 32768 + 32767) / 65535: any light stays light
-    EXPECT_EQ(FileToHost16(65535), kHostWhite16);
+    // a = (v x 32768 + 32767) / 65535 and v = (a x 65535 + 16384) / 32768, at the
+    // values where each rounding term shows.
+    const std::pair<int, int> file_to_host[] = {{1, 1}, {32767, 16384}, {65534, 32767}, {65535, 32768}};
+    for (const auto &[v, a] : file_to_host) {
+        EXPECT_EQ(FileToHost16(static_cast<uint16_t>(v)), a) << v;
+    }
+    const std::pair<int, int> host_to_file[] = {{1, 2}, {16384, 32768}, {32768, 65535}};
+    for (const auto &[a, v] : host_to_file) {
+        EXPECT_EQ(HostToFile16(static_cast<uint16_t>(a)), v) << a;
+    }
     EXPECT_EQ(HostToFile16(kHostWhite16 + 100), 65535); // saturates, never wraps
 }
 
@@ -36,9 +45,9 @@ TEST(ConvertDepth, RoundsHalfUpAndClampsIntoTheTarget)
         int at8;
         int at16;
     };
-    const Case cases[] = {{0.5f / 255.0f, 1, 64},    {0.49f / 255.0f, 0, 63}, {0.5f, 128, 16384},
-                          {1.0f, 255, 32768},        {7.0f, 255, 32768},      {-0.2f, 0, 0},
-                          {nan, 0, 0},               {128.0f / 255.0f, 128, 16448}};
+    const Case cases[] = {
+        {0.5f / 255.0f, 1, 64}, {0.49f / 255.0f, 0, 63}, {0.5f, 128, 16384}, {1.0f, 255, 32768},
+        {7.0f, 255, 32768},     {-0.2f, 0, 0},           {nan, 0, 0},        {128.0f / 255.0f, 128, 16448}};
     for (const Case &c : cases) {
         HostImage flt(1, 1, 32);
         flt.at<PF_PixelFloat>(0, 0) = {c.value, c.value, c.value, c.value};

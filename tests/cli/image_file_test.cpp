@@ -1,5 +1,6 @@
 // Image files in and out: exact values at each depth, channel layouts, depth
 // changes on reading, and nothing left behind when writing fails.
+#include <array>
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -36,118 +37,68 @@ HostImage Ramp(int depth)
     return image;
 }
 
-struct RoundTripCase {
-    const char *file;
-    int depth;
-};
-
-void PrintTo(const RoundTripCase &c, std::ostream *os)
-{
-    *os << c.file;
-}
-
-class RoundTrip : public testing::TestWithParam<RoundTripCase> {};
-
-TEST_P(RoundTrip, ValuesComeBackExactly)
+TEST(ImageFile, ValuesComeBackExactlyAtEachDepth)
 {
     ScratchDir dir;
-    const HostImage image = Ramp(GetParam().depth);
-    WriteImageFile(dir / GetParam().file, image);
-    const LoadedImage loaded = ReadImageFile(dir / GetParam().file);
-    EXPECT_EQ(loaded.file_depth, GetParam().depth);
-    EXPECT_TRUE(loaded.image == image);
-    EXPECT_EQ(dir.files(), std::vector<std::string>{GetParam().file}); // no temporary file remains
+    for (const auto &[file, depth] : std::vector<std::pair<std::string, int>>{
+             {"a.png", 8}, {"a16.png", 16}, {"a.tif", 8}, {"a16.tif", 16}, {"a32.tif", 32}, {"a.exr", 32}}) {
+        const HostImage image = Ramp(depth);
+        WriteImageFile(dir / file, image);
+        const LoadedImage loaded = ReadImageFile(dir / file);
+        EXPECT_EQ(loaded.file_depth, depth) << file;
+        EXPECT_TRUE(loaded.image == image) << file;
+        std::filesystem::remove(dir / file);
+        EXPECT_TRUE(dir.files().empty()) << file << ": no temporary file remains";
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
-                         testing::Values(RoundTripCase{"a.png", 8}, RoundTripCase{"a16.png", 16},
-                                         RoundTripCase{"a.tif", 8}, RoundTripCase{"a16.tif", 16},
-                                         RoundTripCase{"a32.tif", 32}, RoundTripCase{"a.exr", 32}),
-                         [](const testing::TestParamInfo<RoundTripCase> &info) {
-                             std::string name = info.param.file;
-                             name[name.find('.')] = '_';
-                             return name;
-                         });
+template <typename P> std::array<int, 4> ARGB(const P &p)
+{
+    return {p.alpha, p.red, p.green, p.blue};
+}
 
-TEST(ReadImageFile, GreyAndAlphaLessFilesBecomeOpaque)
+// Grey and alpha-less files become opaque; half files read as float; depth
+// changes on reading go through 0..1 and round half up.
+TEST(ReadImageFile, ChannelLayoutsAndDepthChanges)
 {
     ScratchDir dir;
     test::WriteRaw<uint8_t>(dir / "grey.png", 2, 1, 1, {10, 200});
-    const HostImage grey = ReadImageFile(dir / "grey.png").image;
-    EXPECT_EQ(grey.at<PF_Pixel8>(1, 0).alpha, 255);
-    EXPECT_EQ(grey.at<PF_Pixel8>(1, 0).red, 200);
-    EXPECT_EQ(grey.at<PF_Pixel8>(1, 0).green, 200);
-    EXPECT_EQ(grey.at<PF_Pixel8>(1, 0).blue, 200);
-
+    EXPECT_EQ(ARGB(ReadImageFile(dir / "grey.png").image.at<PF_Pixel8>(1, 0)),
+              (std::array<int, 4>{255, 200, 200, 200}));
     test::WriteRaw<uint16_t>(dir / "rgb.png", 1, 1, 3, {65535, 1, 30000});
-    const PF_Pixel16 rgb = ReadImageFile(dir / "rgb.png").image.at<PF_Pixel16>(0, 0);
-    EXPECT_EQ(rgb.alpha, 32768);
-    EXPECT_EQ(rgb.red, 32768);
-    EXPECT_EQ(rgb.green, 1);
-    EXPECT_EQ(rgb.blue, FileToHost16(30000));
-
+    EXPECT_EQ(ARGB(ReadImageFile(dir / "rgb.png").image.at<PF_Pixel16>(0, 0)),
+              (std::array<int, 4>{32768, 32768, 1, FileToHost16(30000)}));
     test::WriteRaw<uint8_t>(dir / "ga.png", 1, 1, 2, {90, 40});
-    const PF_Pixel8 ga = ReadImageFile(dir / "ga.png").image.at<PF_Pixel8>(0, 0);
-    EXPECT_EQ(ga.alpha, 40);
-    EXPECT_EQ(ga.red, 90);
-    EXPECT_EQ(ga.blue, 90);
-}
+    EXPECT_EQ(ARGB(ReadImageFile(dir / "ga.png").image.at<PF_Pixel8>(0, 0)),
+              (std::array<int, 4>{40, 90, 90, 90}));
 
-TEST(ReadImageFile, HalfFilesAreFloatAndDepthChangesRoundHalfUp)
-{
-    ScratchDir dir;
-    // 0.5 / 255 lies between two 8-bit steps exactly; half up gives 1.
-    test::WriteRaw<float>(dir / "h.exr", 2, 1, 4, {0.25f, 2.0f, -1.0f, 0.5f, 0.5f / 255.0f, 1.0f, 0.0f, 1.0f},
-                          OIIO::TypeDesc::HALF);
+    test::WriteRaw<float>(dir / "h.exr", 1, 1, 4, {0.25f, 2.0f, -1.0f, 0.5f}, OIIO::TypeDesc::HALF);
     const LoadedImage as_is = ReadImageFile(dir / "h.exr");
     EXPECT_EQ(as_is.file_depth, 32);
     EXPECT_EQ(as_is.image.at<PF_PixelFloat>(0, 0).red, 0.25f);
     EXPECT_EQ(as_is.image.at<PF_PixelFloat>(0, 0).green, 2.0f); // no clamp at float
-
     const HostImage eight = ReadImageFile(dir / "h.exr", 8).image;
     EXPECT_EQ(eight.depth(), 8);
-    const PF_Pixel8 p = eight.at<PF_Pixel8>(0, 0);
-    EXPECT_EQ(p.alpha, 128);
-    EXPECT_EQ(p.red, 64);
-    EXPECT_EQ(p.green, 255);
-    EXPECT_EQ(p.blue, 0);
-
+    EXPECT_EQ(ARGB(eight.at<PF_Pixel8>(0, 0)), (std::array<int, 4>{128, 64, 255, 0}));
     test::WriteRaw<uint16_t>(dir / "w.png", 1, 1, 4, {65535, 32768, 0, 65535});
-    const PF_Pixel8 w = ReadImageFile(dir / "w.png", 8).image.at<PF_Pixel8>(0, 0);
-    EXPECT_EQ(w.red, 255);
-    EXPECT_EQ(w.green, 128); // 32768 / 65535 * 255 = 127.5019...
-    EXPECT_EQ(w.blue, 0);
+    // 32768 / 65535 * 255 = 127.5019...
+    EXPECT_EQ(ARGB(ReadImageFile(dir / "w.png", 8).image.at<PF_Pixel8>(0, 0)),
+              (std::array<int, 4>{255, 255, 128, 0}));
 }
 
-TEST(ReadImageFile, MissingOrBrokenFilesAreUsageErrors)
-{
-    ScratchDir dir;
-    EXPECT_THROW(ReadImageFile(dir / "none.png"), UsageError);
-    std::ofstream(dir / "junk.png") << "not an image";
-    EXPECT_THROW(ReadImageFile(dir / "junk.png"), UsageError);
-}
-
+// Write failures not already in the command line's table; an existing file is replaced whole.
 TEST(WriteImageFile, FailuresLeaveNoFileBehind)
 {
     ScratchDir dir;
     const HostImage image = Ramp(8);
-    EXPECT_THROW(WriteImageFile(dir / "missing" / "a.png", image), UsageError);
-    EXPECT_THROW(WriteImageFile(dir / "a.unknownformat", image), UsageError);
     std::filesystem::create_directory(dir / "taken.png");
     EXPECT_THROW(WriteImageFile(dir / "taken.png", image), UsageError);
     // Formats that would change the samples or drop alpha.
     EXPECT_THROW(WriteImageFile(dir / "float.png", Ramp(32)), UsageError);
-    EXPECT_THROW(WriteImageFile(dir / "eight.exr", image), UsageError);
     EXPECT_THROW(WriteImageFile(dir / "deep.bmp", Ramp(16)), UsageError);
     EXPECT_THROW(WriteImageFile(dir / "a.jpg", image), UsageError);
-    EXPECT_THROW(CheckImageOutputPath(dir / "float.png", 32), UsageError);
-    CheckImageOutputPath(dir / "float.tif", 32);
     EXPECT_EQ(dir.files(), std::vector<std::string>{"taken.png"});
-}
 
-TEST(WriteImageFile, ReplacesAnExistingFileWhole)
-{
-    ScratchDir dir;
     std::ofstream(dir / "a.png") << "old";
     WriteImageFile(dir / "a.png", Ramp(16));
     EXPECT_TRUE(ReadImageFile(dir / "a.png").image == Ramp(16));

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "diag/log.h"
 #include "support/scoped_log_dir.h"
@@ -18,62 +17,23 @@ namespace {
 
 using test::ScopedLogDir;
 
-#ifdef _WIN32
-const std::string kSep = "\\";
-#else
-const std::string kSep = "/";
-#endif
-
-TEST(LogFilePath, UnsetOrEmptyTempMeansTheCurrentDirectory)
+TEST(LogFilePath, TheDirectoryPlusASeparatorOnlyWhereItLacksOne)
 {
-    EXPECT_EQ(LogFilePath(nullptr), "." + kSep + "TPrismora_GPU.log");
-    EXPECT_EQ(LogFilePath(""), "." + kSep + "TPrismora_GPU.log");
-}
-
-TEST(LogFilePath, AddsASeparatorOnlyWhenTheDirectoryLacksOne)
-{
-    EXPECT_EQ(LogFilePath("/var/tmp"), "/var/tmp" + kSep + "TPrismora_GPU.log");
-    EXPECT_EQ(LogFilePath("/var/tmp/"), "/var/tmp/TPrismora_GPU.log");
-    EXPECT_EQ(LogFilePath("C:\\Temp\\"), "C:\\Temp\\TPrismora_GPU.log");
-    EXPECT_EQ(LogFilePath("C:\\Temp"), "C:\\Temp" + kSep + "TPrismora_GPU.log");
-}
-
-TEST(LogLine, AppendsLinesInOrderAndKeepsEarlierContent)
-{
-    ScopedLogDir log;
-    {
-        std::ofstream earlier(log.log_file());
-        earlier << "from an earlier session\n";
+    const std::string sep = "/";
+    const struct {
+        const char *temp;
+        std::string path;
+    } cases[] = {
+        {nullptr, "." + sep + "TPrismora_GPU.log"},
+        {"", "." + sep + "TPrismora_GPU.log"},
+        {"/var/tmp", "/var/tmp" + sep + "TPrismora_GPU.log"},
+        {"/var/tmp/", "/var/tmp/TPrismora_GPU.log"},
+        {"C:\\Temp\\", "C:\\Temp\\TPrismora_GPU.log"},
+        {"C:\\Temp", "C:\\Temp" + sep + "TPrismora_GPU.log"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(LogFilePath(c.temp), c.path) << (c.temp != nullptr ? c.temp : "(unset)");
     }
-    LogLine("first");
-    LogLine("second line, with spaces");
-    LogLine("");
-    EXPECT_EQ(log.Lines(),
-              (std::vector<std::string>{"from an earlier session", "first", "second line, with spaces", ""}));
-}
-
-TEST(LogLine, MissingDirectoryLosesTheLineQuietly)
-{
-    ScopedLogDir log;
-    const std::filesystem::path missing = log.dir() / "no" / "such" / "dir";
-    setenv("TEMP", missing.c_str(), 1);
-    LogLine("lost");
-    LogValue("lost", 1);
-    EXPECT_FALSE(std::filesystem::exists(log.dir() / "no"));
-}
-
-// Unset and empty TEMP both write into the current directory.
-TEST(LogLine, UnsetOrEmptyTempWritesIntoTheCurrentDirectory)
-{
-    ScopedLogDir log;
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(log.dir());
-    unsetenv("TEMP");
-    LogLine("unset");
-    setenv("TEMP", "", 1);
-    LogLine("empty");
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"unset", "empty"}));
 }
 
 // A host process may set a global locale that groups digits.
@@ -82,17 +42,17 @@ struct GroupingPunct : std::numpunct<char> {
     std::string do_grouping() const override { return "\3"; }
 };
 
-TEST(LogShapes, FrameworkValueAndCudaResultLines)
+TEST(LogLine, AppendsEachShapeAsOneLineAfterEarlierContent)
 {
     ScopedLogDir log;
+    std::ofstream(log.log_file()) << "from an earlier session\n";
     const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
+    LogLine("plain line, with spaces");
     LogGpuFramework("GPUDeviceSetup(CUDA)", 3);
     LogGpuFramework("X", -7);
     LogValue("GPUDeviceSetup(CUDA): device_index", 0);
-    LogValue("k", -1);
     LogValue("big", INT64_MIN);
     LogValue("thousands", 1234567);
-
     LastCudaErrorText()[0] = '\0';
     LogCudaResult("SmartRenderGPU(CUDA): composite", 0);
     std::strcpy(LastCudaErrorText(), "invalid argument");
@@ -102,15 +62,24 @@ TEST(LogShapes, FrameworkValueAndCudaResultLines)
 
     EXPECT_EQ(log.Lines(),
               (std::vector<std::string>{
+                  "from an earlier session",
+                  "plain line, with spaces",
                   "GPUDeviceSetup(CUDA): what_gpu=3 PF_GPU_Framework_CUDA=3 PF_GPU_Framework_DIRECTX=4",
                   "X: what_gpu=-7 PF_GPU_Framework_CUDA=3 PF_GPU_Framework_DIRECTX=4",
                   "GPUDeviceSetup(CUDA): device_index=0",
-                  "k=-1",
                   "big=-9223372036854775808",
                   "thousands=1234567",
                   "SmartRenderGPU(CUDA): composite cuda_err=0",
                   "SmartRenderGPU(CUDA): half vertical cuda_err=1 detail=invalid argument",
               }));
+}
+
+TEST(LogLine, MissingDirectoryLosesTheLineQuietly)
+{
+    ScopedLogDir log;
+    setenv("TEMP", (log.dir() / "no" / "dir").c_str(), 1);
+    LogLine("lost");
+    EXPECT_FALSE(std::filesystem::exists(log.dir() / "no"));
 }
 
 TEST(LastCudaErrorText, EmptyAtStartAndSeparatePerThread)
@@ -127,7 +96,8 @@ TEST(LastCudaErrorText, EmptyAtStartAndSeparatePerThread)
     LastCudaErrorText()[0] = '\0';
 }
 
-// Frames render on several threads at once; every line must arrive whole.
+// Frames render on several threads at once; every line must arrive whole and
+// one writer's lines in order.
 TEST(LogLine, ConcurrentWritersLeaveWholeLines)
 {
     ScopedLogDir log;
@@ -137,7 +107,7 @@ TEST(LogLine, ConcurrentWritersLeaveWholeLines)
     for (int t = 0; t < kThreads; ++t) {
         writers.emplace_back([t] {
             for (int i = 0; i < kLinesEach; ++i) {
-                LogValue(("writer " + std::to_string(t) + " line").c_str(), i);
+                LogValue(("writer " + std::to_string(t)).c_str(), i);
             }
         });
     }
@@ -150,11 +120,9 @@ TEST(LogLine, ConcurrentWritersLeaveWholeLines)
     for (const std::string &line : lines) {
         int writer = -1;
         int index = -1;
-        ASSERT_EQ(std::sscanf(line.c_str(), "writer %d line=%d", &writer, &index), 2) << line;
-        ASSERT_EQ(line, "writer " + std::to_string(writer) + " line=" + std::to_string(index));
-        ASSERT_GE(writer, 0);
-        ASSERT_LT(writer, kThreads);
-        EXPECT_EQ(index, next[writer]++) << "one writer's lines keep their order";
+        ASSERT_EQ(std::sscanf(line.c_str(), "writer %d=%d", &writer, &index), 2) << line;
+        ASSERT_TRUE(writer >= 0 && writer < kThreads) << line;
+        ASSERT_EQ(line, "writer " + std::to_string(writer) + "=" + std::to_string(next[writer]++));
     }
 }
 

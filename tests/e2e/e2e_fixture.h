@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,7 @@
 #include "host/param_index.h"
 #include "hostsim/host.h"
 #include "shading/glass_shader.h"
+#include "support/hostsim_worlds.h"
 
 namespace prismora::e2e {
 
@@ -33,42 +33,29 @@ using hostsim::ParamSet;
 using hostsim::PixelFormat;
 using hostsim::RenderPath;
 using hostsim::World;
+using prismora::test::EllipseMatte;
+using prismora::test::MaxDifference;
 
-template <typename Pixel> struct Depth;
-template <> struct Depth<PF_Pixel8> {
-    static constexpr int kBits = 8;
-    static constexpr PixelFormat kFormat = PixelFormat::kArgb32;
-    static constexpr double kUnit = 255.0; // one code, as a fraction of white
-};
-template <> struct Depth<PF_Pixel16> {
-    static constexpr int kBits = 16;
-    static constexpr PixelFormat kFormat = PixelFormat::kArgb64;
-    static constexpr double kUnit = 32768.0;
-};
-template <> struct Depth<PF_PixelFloat> {
-    static constexpr int kBits = 32;
-    static constexpr PixelFormat kFormat = PixelFormat::kArgb128;
-    static constexpr double kUnit = 1.0;
+template <typename Pixel> struct Depth {
+    static constexpr int kBits = sizeof(Pixel) == 4 ? 8 : (sizeof(Pixel) == 8 ? 16 : 32);
+    static constexpr double kUnit = kBits == 8 ? 255.0 : (kBits == 16 ? 32768.0 : 1.0); // one code
 };
 
 using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16, PF_PixelFloat>;
 
-inline void StorePacked(PF_Pixel8 &dst, const FloatPixel &v)
+// The shader's result packed as the effect packs it into the depth.
+template <typename Pixel> void StorePacked(Pixel &dst, const FloatPixel &v)
 {
-    const uint32_t p = PackPixel8(v);
-    dst = {static_cast<A_u_char>(p & 0xFF), static_cast<A_u_char>((p >> 8) & 0xFF),
-           static_cast<A_u_char>((p >> 16) & 0xFF), static_cast<A_u_char>((p >> 24) & 0xFF)};
-}
-inline void StorePacked(PF_Pixel16 &dst, const FloatPixel &v)
-{
-    const uint64_t p = PackPixel16(v);
-    dst = {static_cast<A_u_short>(p & 0xFFFF), static_cast<A_u_short>((p >> 16) & 0xFFFF),
-           static_cast<A_u_short>((p >> 32) & 0xFFFF), static_cast<A_u_short>((p >> 48) & 0xFFFF)};
-}
-inline void StorePacked(PF_PixelFloat &dst, const FloatPixel &v)
-{
-    const FloatPixel c = ClampPixelFloat(v);
-    dst = {c.alpha, c.red, c.green, c.blue};
+    if constexpr (sizeof(Pixel) == 4) { // PackPixel8 and 16 put alpha in the lowest bits
+        const uint32_t p = PackPixel8(v);
+        std::memcpy(&dst, &p, sizeof(p));
+    } else if constexpr (sizeof(Pixel) == 8) {
+        const uint64_t p = PackPixel16(v);
+        std::memcpy(&dst, &p, sizeof(p));
+    } else {
+        const FloatPixel c = ClampPixelFloat(v);
+        dst = {c.alpha, c.red, c.green, c.blue};
+    }
 }
 
 // A structured layer: ramps, a checkerboard, diagonal stripes and a partly
@@ -86,23 +73,6 @@ inline World PatternWorld(A_long width, A_long height, PixelFormat format)
             const bool stripe = ((x + 2 * y) / 5) % 3 == 0;
             const float alpha = y > height * 3 / 4 ? 0.5f + 0.5f * u : 1.0f;
             w.Set(x, y, {alpha, u, stripe ? 0.9f : 0.25f * v, check ? over : 0.1f});
-        }
-    }
-    return w;
-}
-
-// Alpha 1 inside an ellipse, a soft one-pixel rim, 0 elsewhere; colour grey.
-inline World EllipseMatte(A_long width, A_long height, PixelFormat format, float cx, float cy, float rx,
-                          float ry)
-{
-    World w(width, height, format);
-    for (A_long y = 0; y < height; ++y) {
-        for (A_long x = 0; x < width; ++x) {
-            const float dx = (static_cast<float>(x) + 0.5f - cx) / rx;
-            const float dy = (static_cast<float>(y) + 0.5f - cy) / ry;
-            const float d = std::sqrt(dx * dx + dy * dy);
-            const float a = d <= 1.0f ? 1.0f : (d < 1.1f ? (1.1f - d) * 10.0f : 0.0f);
-            w.Set(x, y, {a, 0.5f, 0.5f, 0.5f});
         }
     }
     return w;
@@ -141,7 +111,7 @@ World ReferenceFrame(const World &input, const World *matte_world, const EffectS
         half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
         full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
     }
-    World out(rect.right - rect.left, rect.bottom - rect.top, Depth<Pixel>::kFormat,
+    World out(rect.right - rect.left, rect.bottom - rect.top, hostsim::FormatForDepth(Depth<Pixel>::kBits),
               {0, rect.left, rect.top});
     for (A_long r = 0; r < out.height(); ++r) {
         for (A_long c = 0; c < out.width(); ++c) {
@@ -170,27 +140,7 @@ template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameRes
     return ReferenceFrame<Pixel>(input, matte.get(), SettingsFor(job.params, *job.input), tile.rect);
 }
 
-// Largest channel difference in the depth's units (codes, or float values)
-// over the pixels where `where(x, y)` holds (layer coordinates of a).
-template <typename Where> double MaxDifference(const World &a, const World &b, double unit, Where where)
-{
-    double worst = 0.0;
-    for (A_long y = 0; y < a.height(); ++y) {
-        for (A_long x = 0; x < a.width(); ++x) {
-            if (!where(a.origin_x() + x, a.origin_y() + y)) {
-                continue;
-            }
-            const FloatArgb p = a.Get(x, y);
-            const FloatArgb q = b.Get(x, y);
-            for (const double d : {p.alpha - q.alpha, p.red - q.red, p.green - q.green, p.blue - q.blue}) {
-                worst = std::max(worst, std::abs(d) * unit);
-            }
-        }
-    }
-    return worst;
-}
-
-// Equal pixel bytes; otherwise how many pixels differ and the first of them.
+// Equal pixel bytes; otherwise the largest difference.
 inline ::testing::AssertionResult SameFrame(const World &actual, const World &expected)
 {
     if (actual.format() != expected.format() || actual.width() != expected.width() ||
@@ -200,23 +150,7 @@ inline ::testing::AssertionResult SameFrame(const World &actual, const World &ex
     if (actual.SamePixels(expected)) {
         return ::testing::AssertionSuccess();
     }
-    long count = 0;
-    std::ostringstream first;
-    for (A_long y = 0; y < actual.height(); ++y) {
-        for (A_long x = 0; x < actual.width(); ++x) {
-            const FloatArgb a = actual.Get(x, y);
-            const FloatArgb e = expected.Get(x, y);
-            if (std::memcmp(actual.PixelBytes(x, y), expected.PixelBytes(x, y),
-                            static_cast<size_t>(hostsim::BytesPerPixel(actual.format()))) != 0) {
-                if (count++ == 0) {
-                    first << " first at (" << x << ", " << y << "): " << a.alpha << " " << a.red << " "
-                          << a.green << " " << a.blue << " instead of " << e.alpha << " " << e.red << " "
-                          << e.green << " " << e.blue;
-                }
-            }
-        }
-    }
-    return ::testing::AssertionFailure() << count << " pixels differ;" << first.str();
+    return ::testing::AssertionFailure() << "frames differ by up to " << MaxDifference(actual, expected);
 }
 
 // One loaded and started T_Prismora for the whole test program.
@@ -233,7 +167,7 @@ inline Host &SharedHost()
 template <typename Pixel> class EffectTest : public ::testing::Test {
 protected:
     static constexpr int kBits = Depth<Pixel>::kBits;
-    static constexpr PixelFormat kFormat = Depth<Pixel>::kFormat;
+    static inline const PixelFormat kFormat = hostsim::FormatForDepth(kBits);
 
     void SetUp() override { host().books().Reset(); }
 

@@ -11,12 +11,15 @@ constexpr int kValueParams = 21; // parameters pre-render checks out
 
 template <typename Pixel> class FailurePaths : public EffectTest<Pixel> {
 protected:
+    const World input_ = PatternWorld(48, 32, this->kFormat);
+    const World matte_ = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
+
     // Full Frame with a visible matte: both layers take part.
-    FrameJob MatteFrame(const World &input, const World &matte)
+    FrameJob MatteFrame()
     {
-        FrameJob job = this->NewFrame(input);
+        FrameJob job = this->NewFrame(input_);
         job.params.SetPopup(kParamGlassMode, 2);
-        job.params.SetLayer(kParamAlphaMatte, &matte);
+        job.params.SetLayer(kParamAlphaMatte, &matte_);
         return job;
     }
 
@@ -29,67 +32,50 @@ protected:
 };
 TYPED_TEST_SUITE(FailurePaths, PixelTypes);
 
-TYPED_TEST(FailurePaths, EveryParameterCheckoutInPreRender)
+TYPED_TEST(FailurePaths, EveryCheckoutInPreRenderAndRender)
 {
-    const World input = PatternWorld(48, 32, this->kFormat);
-    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
-    for (int nth = 1; nth <= kValueParams; ++nth) {
-        SCOPED_TRACE(nth);
-        this->host().books().Reset();
-        this->host().books().FailNthCall("checkout_param", nth, kInjected);
-        const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
-        EXPECT_EQ(frame.err, kInjected);
-        EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_PRE_RENDER);
-        EXPECT_EQ(this->host().books().Calls("checkout_param"), nth) << "no checkout after the failure";
-        EXPECT_EQ(this->host().books().Calls("checkout_layer"), 0);
-        EXPECT_FALSE(frame.tiles.at(0).rendered);
-        EXPECT_TRUE(SameFrame(frame.output, World(48, 32, this->kFormat)));
-        this->ExpectRecords(0);
-        this->ExpectBalancedBooks();
-    }
-    // The list is complete: one more never fails.
-    this->host().books().Reset();
-    this->host().books().FailNthCall("checkout_param", kValueParams + 1, kInjected);
-    EXPECT_EQ(this->host().Render(this->MatteFrame(input, matte)).err, PF_Err_NONE);
-}
-
-TYPED_TEST(FailurePaths, LayerCheckoutsAndTheOutput)
-{
-    const World input = PatternWorld(48, 32, this->kFormat);
-    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
     struct Case {
-        const char *callback;
+        std::string callback;
         int nth;
         PF_Cmd failed_command;
         long records;         // pre-render records left with the host
         long pixel_checkouts; // layer worlds the effect got (and must check in)
     };
-    const Case cases[] = {{"checkout_layer", 1, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // input
-                          {"checkout_layer", 2, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // matte
-                          {"checkout_layer_pixels", 1, PF_Cmd_SMART_RENDER, 1, 0}, // input
-                          {"checkout_layer_pixels", 2, PF_Cmd_SMART_RENDER, 1, 1}, // matte
-                          {"checkout_output", 1, PF_Cmd_SMART_RENDER, 1, 2}};
+    std::vector<Case> cases = {{"checkout_layer", 1, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // input
+                               {"checkout_layer", 2, PF_Cmd_SMART_PRE_RENDER, 0, 0},    // matte
+                               {"checkout_layer_pixels", 1, PF_Cmd_SMART_RENDER, 1, 0}, // input
+                               {"checkout_layer_pixels", 2, PF_Cmd_SMART_RENDER, 1, 1}, // matte
+                               {"checkout_output", 1, PF_Cmd_SMART_RENDER, 1, 2}};
+    for (int nth = 1; nth <= kValueParams; ++nth) {
+        cases.push_back({"checkout_param", nth, PF_Cmd_SMART_PRE_RENDER, 0, 0});
+    }
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(c.callback) + " #" + std::to_string(c.nth));
+        SCOPED_TRACE(c.callback + " #" + std::to_string(c.nth));
         this->host().books().Reset();
         this->host().books().FailNthCall(c.callback, c.nth, kInjected);
-        const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
+        const FrameResult frame = this->host().Render(this->MatteFrame());
         EXPECT_EQ(frame.err, kInjected);
         EXPECT_EQ(frame.failed_command, c.failed_command);
-        EXPECT_EQ(this->host().books().Calls(c.callback), c.nth);
+        EXPECT_EQ(this->host().books().Calls(c.callback), c.nth) << "no checkout after the failure";
+        if (c.callback == "checkout_param") {
+            EXPECT_EQ(this->host().books().Calls("checkout_layer"), 0);
+        }
+        EXPECT_EQ(frame.tiles.at(0).rendered, c.failed_command == PF_Cmd_SMART_RENDER);
         EXPECT_EQ(this->host().books().Totals().layer_pixel_checkouts, c.pixel_checkouts);
         EXPECT_TRUE(SameFrame(frame.output, World(48, 32, this->kFormat))) << "nothing is written";
         this->ExpectRecords(c.records);
         this->ExpectBalancedBooks();
     }
+    // The parameter list is complete: one more never fails.
+    this->host().books().Reset();
+    this->host().books().FailNthCall("checkout_param", kValueParams + 1, kInjected);
+    EXPECT_EQ(this->host().Render(this->MatteFrame()).err, PF_Err_NONE);
 }
 
 TYPED_TEST(FailurePaths, NoOutputPixelsAndNoPreRenderRecord)
 {
-    const World input = PatternWorld(48, 32, this->kFormat);
-    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
 
-    FrameJob job = this->MatteFrame(input, matte);
+    FrameJob job = this->MatteFrame();
     job.nulls.output_data = true;
     FrameResult frame = this->host().Render(job);
     EXPECT_EQ(frame.err, PF_Err_BAD_CALLBACK_PARAM);
@@ -99,7 +85,7 @@ TYPED_TEST(FailurePaths, NoOutputPixelsAndNoPreRenderRecord)
     this->ExpectBalancedBooks();
 
     this->host().books().Reset();
-    job = this->MatteFrame(input, matte);
+    job = this->MatteFrame();
     job.nulls.pre_render_data = true;
     frame = this->host().Render(job);
     EXPECT_EQ(frame.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
@@ -112,10 +98,8 @@ TYPED_TEST(FailurePaths, NoOutputPixelsAndNoPreRenderRecord)
 
 TYPED_TEST(FailurePaths, AFailedCheckInStillChecksInTheRest)
 {
-    const World input = PatternWorld(48, 32, this->kFormat);
-    const World matte = EllipseMatte(48, 32, this->kFormat, 24.0f, 16.0f, 12.0f, 8.0f);
     this->host().books().FailNthCall("checkin_layer_pixels", 1, kInjected);
-    const FrameResult frame = this->host().Render(this->MatteFrame(input, matte));
+    const FrameResult frame = this->host().Render(this->MatteFrame());
     EXPECT_EQ(frame.err, kInjected);
     EXPECT_EQ(this->host().books().Calls("checkin_layer_pixels"), 2)
         << "the matte is checked in after the input";

@@ -1,9 +1,8 @@
-// The glass composite on the emulated device: the CPU shader's pixels within
-// rounding where the two agree, and the device's own rules where they differ.
-// Whole frames through the simulated host are compared in tests/hostsim.
+// The blur and glass launchers on the emulated device: the launch grid, the CPU
+// shader's pixels within rounding where the two agree, and the device's own
+// rules where they differ. Whole frames through the simulated host are compared
+// with the CPU's in tests/hostsim.
 #include <cmath>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -11,6 +10,7 @@
 #include "bgra_frame.h"
 #include "cpu/gaussian_blur.h"
 #include "gpu/cuda_launchers.h"
+#include "gpu/emulation/emulated_grid.h"
 #include "gpu/kernels/glass_kernel.h"
 #include "shading/glass_shader.h"
 #include "shading/shape_field.h"
@@ -27,33 +27,21 @@ constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 constexpr float kUntouched = -777.0f;
 
-EffectSettings PanelSettings()
-{
-    EffectSettings s;
-    s.center_x = 30.0f;
-    s.center_y = 22.0f;
-    s.glass_width = 40.0f;
-    s.glass_height = 30.0f;
-    s.corner_radius = 8.0f;
-    return s;
-}
+const EffectSettings kPanel{
+    .center_x = 30.0f, .center_y = 22.0f, .glass_width = 40.0f, .glass_height = 30.0f, .corner_radius = 8.0f};
 
-// The composite of src (and optional blurred frames and matte) into a frame
-// whose rows are two pixels wider than the output.
+// The composite of src (and optional blurred frames) into a frame whose rows
+// are two pixels wider than the output.
 BgraFrame Composite(TPCudaPrismoraParams p, const BgraFrame &src, const BgraFrame *half = nullptr,
-                    const BgraFrame *full = nullptr, const BgraFrame *matte = nullptr)
+                    const BgraFrame *full = nullptr)
 {
     BgraFrame dst(p.out_width, p.out_height, 2, kUntouched);
     p.dst_pitch = dst.pitch();
     p.src_pitch = src.pitch();
     p.half_blur_pitch = half != nullptr ? half->pitch() : p.src_pitch;
     p.full_blur_pitch = full != nullptr ? full->pitch() : p.src_pitch;
-    if (matte != nullptr) {
-        p.matte_pitch = matte->pitch();
-    }
     EXPECT_EQ(LaunchGlassComposite(src.data(), half != nullptr ? half->data() : nullptr,
-                                   full != nullptr ? full->data() : nullptr,
-                                   matte != nullptr ? matte->data() : nullptr, dst.data(), &p),
+                                   full != nullptr ? full->data() : nullptr, nullptr, dst.data(), &p),
               cudaSuccess);
     return dst;
 }
@@ -61,7 +49,7 @@ BgraFrame Composite(TPCudaPrismoraParams p, const BgraFrame &src, const BgraFram
 // Settings the simulated host's frames leave at their defaults: a panel running
 // off the left edge (refracted and split reads fall outside the frame), tint,
 // partial amount and opacity, a stronger rim and tint multiplier.
-TEST(EmulatedGlass, RectPanelMatchesTheCpuShader)
+TEST(EmulatedGlass, NonDefaultSettingsMatchTheCpuShader)
 {
     const FloatImage image = PatternImage(kWidth, kHeight, 5);
     test::TestWorld<PF_PixelFloat> input(kWidth, kHeight);
@@ -71,50 +59,63 @@ TEST(EmulatedGlass, RectPanelMatchesTheCpuShader)
         }
     }
     test::TestWorld<PF_PixelFloat> output(kWidth, kHeight);
-    EffectSettings s = PanelSettings();
-    s.center_x = 6.0f;
-    s.distortion_scale = 0.8f;
-    s.chromatic_shift = 9.0f;
-    s.color_amount = 0.6f;
-    s.glass_color[1] = 0.9f;
-    s.glass_color[2] = 0.2f;
-    s.glass_color[3] = 0.5f;
-    s.amount = 0.7f;
-    s.opacity = 0.8f;
-    s.edge_visibility = 1.6f;
-    s.tint_multiplier = 1.2f;
+    // clang-format off
+    const EffectSettings s{.amount = 0.7f, .opacity = 0.8f, .center_x = 6.0f, .center_y = 22.0f,
+                           .glass_width = 40.0f, .glass_height = 30.0f, .corner_radius = 8.0f,
+                           .distortion_scale = 0.8f, .chromatic_shift = 9.0f, .tint_multiplier = 1.2f,
+                           .color_amount = 0.6f, .glass_color = {1.0f, 0.9f, 0.2f, 0.5f}, .edge_visibility = 1.6f};
+    // clang-format on
+    const float radius = s.blur_intensity * 0.1f;
+    const FloatImage half = GaussianBlur(image, radius * 0.5f, s.quality, false);
+    const FloatImage full = GaussianBlur(image, radius, s.quality, false);
+    const BgraFrame half_frame = BgraFrame::FromImage(half, 1);
+    const BgraFrame full_frame = BgraFrame::FromImage(full, 4);
+    const BgraFrame gpu = Composite(ParamsFor(s, kWidth, kHeight, true), BgraFrame::FromImage(image, 3),
+                                    &half_frame, &full_frame);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const FloatPixel c =
+                ShadeGlassPixel<PF_PixelFloat>(input.world(), output.world(), s, nullptr, &half, &full,
+                                               static_cast<float>(x), static_cast<float>(y));
+            const FloatPixel g = gpu.Get(x, y);
+            // Fused multiply-adds and folded weights move results by a few ulps only.
+            const float d = std::fmax(std::fmax(std::fabs(c.alpha - g.alpha), std::fabs(c.red - g.red)),
+                                      std::fmax(std::fabs(c.green - g.green), std::fabs(c.blue - g.blue)));
+            ASSERT_LE(d, 2e-5f) << "pixel " << x << "," << y;
+        }
+    }
+}
+
+// The single weight 1.0 copies every pixel through both passes; a 17 x 1 frame
+// takes a 2 x 1 grid whose spare threads leave the row padding alone.
+TEST(EmulatedBlur, SingleWeightCopiesASeventeenByOneFrame)
+{
+    const kernels::LaunchShape grid = kernels::PixelGridFor(17, 1);
+    EXPECT_EQ(grid.x, 2u);
+    EXPECT_EQ(grid.y, 1u);
+    const std::vector<float> weights = GaussianKernel(0.001f, 2);
+    ASSERT_EQ(weights, std::vector<float>{1.0f});
     for (bool clamp : {false, true}) {
-        s.clamp_edges = clamp;
-        const float radius = s.blur_intensity * 0.1f;
-        const FloatImage half = GaussianBlur(image, radius * 0.5f, s.quality, clamp);
-        const FloatImage full = GaussianBlur(image, radius, s.quality, clamp);
-        const BgraFrame half_frame = BgraFrame::FromImage(half, 1);
-        const BgraFrame full_frame = BgraFrame::FromImage(full, 4);
-        const BgraFrame gpu = Composite(ParamsFor(s, kWidth, kHeight, true), BgraFrame::FromImage(image, 3),
-                                        &half_frame, &full_frame);
-        int mismatches = 0;
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                const FloatPixel c =
-                    ShadeGlassPixel<PF_PixelFloat>(input.world(), output.world(), s, nullptr, &half, &full,
-                                                   static_cast<float>(x), static_cast<float>(y));
-                const FloatPixel g = gpu.Get(x, y);
-                // Fused multiply-adds and folded weights move results by a few ulps only.
-                const float d =
-                    std::fmax(std::fmax(std::fabs(c.alpha - g.alpha), std::fabs(c.red - g.red)),
-                              std::fmax(std::fabs(c.green - g.green), std::fabs(c.blue - g.blue)));
-                if (!(d <= 2e-5f) && ++mismatches <= 5) {
-                    ADD_FAILURE() << "clamp " << clamp << " pixel " << x << "," << y << " differs by " << d;
-                }
+        const BgraFrame src = BgraFrame::FromImage(PatternImage(17, 1), 15);
+        BgraFrame mid(17, 1, 15, kUntouched);
+        BgraFrame dst(17, 1, 15, kUntouched);
+        ASSERT_EQ(LaunchBlurHorizontal(src.data(), mid.data(), src.pitch(), mid.pitch(), 17, 1,
+                                       weights.data(), 1, clamp),
+                  cudaSuccess);
+        ASSERT_EQ(LaunchBlurVertical(mid.data(), dst.data(), mid.pitch(), dst.pitch(), 17, 1, weights.data(),
+                                     1, clamp),
+                  cudaSuccess);
+        for (int x = 0; x < dst.pitch(); ++x) {
+            for (int c = 0; c < 4; ++c) {
+                EXPECT_EQ(dst.At(x, 0)[c], x < 17 ? src.At(x, 0)[c] : kUntouched) << x;
             }
         }
-        EXPECT_EQ(mismatches, 0) << "clamp " << clamp;
     }
 }
 
 TEST(EmulatedGlass, SeventeenByOneOutputWritesOnlyItsPixels)
 {
-    EffectSettings s = PanelSettings();
+    EffectSettings s = kPanel;
     s.center_x = 8.0f;
     s.center_y = 0.0f;
     const BgraFrame dst = Composite(ParamsFor(s, 17, 1, false), BgraFrame::FromImage(PatternImage(17, 1, 4)));
@@ -125,48 +126,10 @@ TEST(EmulatedGlass, SeventeenByOneOutputWritesOnlyItsPixels)
     }
 }
 
-float SoftDisc(int x, int y)
-{
-    const float r = std::hypot(static_cast<float>(x) - 28.0f, static_cast<float>(y) - 23.0f);
-    return r <= 13.0f ? 1.0f : (r <= 15.0f ? (15.0f - r) * 0.5f : 0.0f);
-}
-
-// Full Frame draws nothing without a bound matte, nor over a matte whose alpha
-// never exceeds 0.003.
-TEST(EmulatedGlass, MatteModeWithoutCoverageLeavesTheSource)
-{
-    const BgraFrame src = BgraFrame::FromImage(PatternImage(kWidth, kHeight, 6), 3);
-    EffectSettings s = PanelSettings();
-    s.glass_mode = 2;
-    TPCudaPrismoraParams p = ParamsFor(s, kWidth, kHeight, false);
-    p.matte_width = kWidth;
-    p.matte_height = kHeight;
-    p.matte_center_x = 28.0f;
-    p.matte_center_y = 23.0f;
-    p.matte_size_x = p.matte_size_y = 30.0f;
-    for (float scale : {1.0f, 0.003f}) {
-        BgraFrame matte(kWidth, kHeight, 1);
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                matte.Set(x, y, {SoftDisc(x, y) * scale, 1.0f, 1.0f, 1.0f});
-            }
-        }
-        p.has_matte = scale == 1.0f ? 0 : 1;
-        const BgraFrame out = Composite(p, src, nullptr, nullptr, &matte);
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                for (int c = 0; c < 4; ++c) {
-                    ASSERT_EQ(out.At(x, y)[c], src.At(x, y)[c]) << scale << " " << x << "," << y;
-                }
-            }
-        }
-    }
-}
-
 TEST(EmulatedGlass, DebugViewIgnoresZeroAmountOnTheDevice)
 {
     const BgraFrame src = BgraFrame::FromImage(PatternImage(kWidth, kHeight, 12));
-    EffectSettings s = PanelSettings();
+    EffectSettings s = kPanel;
     s.amount = 0.0f;
     s.debug_view = 2;
     const BgraFrame gpu = Composite(ParamsFor(s, kWidth, kHeight, false), src);
@@ -179,13 +142,12 @@ TEST(EmulatedGlass, DebugViewIgnoresZeroAmountOnTheDevice)
 TEST(EmulatedGlass, NarrowRimHasTheDeviceFloor)
 {
     // A 100-pixel panel with edge_range 0.001: rim width 0.5 on the device, 0.75 on the CPU.
-    EffectSettings s;
-    s.center_x = 50.0f;
-    s.center_y = 50.0f;
-    s.glass_width = 100.0f;
-    s.glass_height = 100.0f;
-    s.corner_radius = 0.0f;
-    s.edge_range = 0.001f;
+    const EffectSettings s{.center_x = 50.0f,
+                           .center_y = 50.0f,
+                           .glass_width = 100.0f,
+                           .glass_height = 100.0f,
+                           .corner_radius = 0.0f,
+                           .edge_range = 0.001f};
     const float x = 99.75f; // depth 0.25
     const kernels::GpuShape gpu = kernels::GpuRectShape(ParamsFor(s, 128, 128, false), x, 50.0f);
     ASSERT_TRUE(gpu.inside);
@@ -207,17 +169,15 @@ TEST(EmulatedGlass, DeviceThresholdsAreAMillionth)
 // One pixel of sharp 0.2, half-blur 0.5 and full-blur 1.0, read at each blur level.
 TEST(EmulatedGlass, BlurredReadsMixTheBoundImages)
 {
-    const float sharp_px[4] = {0.2f, 0.2f, 0.2f, 0.2f};
-    const float half_px[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    const float full_px[4] = {1.0f, 1.0f, 1.0f, 1.0f};
-    const kernels::FrameView sharp{sharp_px, 1, 1, 1};
-    const kernels::FrameView half{half_px, 1, 1, 1};
-    const kernels::FrameView full{full_px, 1, 1, 1};
+    const BgraFrame sharp_px(1, 1, 0, 0.2f);
+    const BgraFrame half_px(1, 1, 0, 0.5f);
+    const BgraFrame full_px(1, 1, 0, 1.0f);
+    const kernels::FrameView sharp{sharp_px.data(), 1, 1, 1};
+    const kernels::FrameView half{half_px.data(), 1, 1, 1};
+    const kernels::FrameView full{full_px.data(), 1, 1, 1};
     struct Case {
         bool use_blur;
-        float amount;
-        float max;
-        float expected;
+        float amount, max, expected;
     };
     const Case cases[] = {
         {false, 3.0f, 3.0f, 0.2f},     // blurred images not to be read
@@ -237,9 +197,8 @@ TEST(EmulatedGlass, BlurDisabledReadsSharpEvenWithBlurredImagesBound)
 {
     const BgraFrame src = BgraFrame::FromImage(PatternImage(kWidth, kHeight, 13));
     const BgraFrame bright(kWidth, kHeight, 0, 5.0f);
-    const EffectSettings s = PanelSettings();
     for (bool enabled : {false, true}) {
-        const TPCudaPrismoraParams p = ParamsFor(s, kWidth, kHeight, enabled);
+        const TPCudaPrismoraParams p = ParamsFor(kPanel, kWidth, kHeight, enabled);
         const BgraFrame with_images = Composite(p, src, &bright, &bright);
         const BgraFrame without_images = Composite(p, src);
         EXPECT_EQ(with_images.floats() == without_images.floats(), !enabled) << enabled;

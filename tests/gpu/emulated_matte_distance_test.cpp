@@ -1,8 +1,8 @@
 // The matte distance passes on the emulated device: the same distances as the
 // CPU's matte field wherever its grid reaches, over the whole frame.
-#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -88,45 +88,22 @@ float Blob(int x, int y)
     return r <= 9.0f ? 0.4f : 0.0f;
 }
 
+// Shapes inside the frame, cut by its left and top edges (those edge cells are
+// seeds on both), an opaque frame (distances grow inward from its border) and a
+// frame one pixel wide (all border).
 TEST(EmulatedMatteDistance, MatchesTheCpuFieldInsideItsGrid)
 {
-    const Matte inside(40, 28, Blob);
-    ExpectSameAsCpuField(inside, inside.Run());
-
-    // The same shape cut by the frame's left and top edges: those edge cells are seeds on both.
-    const Matte cut(40, 28, [](int x, int y) { return Blob(x + 8, y + 6); });
-    ExpectSameAsCpuField(cut, cut.Run());
-}
-
-TEST(EmulatedMatteDistance, OpaqueFrameGrowsInwardFromItsBorder)
-{
-    const int w = 11;
-    const int h = 8;
-    const Matte opaque(w, h, [](int, int) { return 1.0f; });
-    const Planes planes = opaque.Run();
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const size_t i = static_cast<size_t>(y) * w + x;
-            EXPECT_EQ(planes.mask[i], 1);
-            const int steps = std::min(std::min(x, y), std::min(w - 1 - x, h - 1 - y));
-            EXPECT_EQ(planes.distance[i], static_cast<float>(steps)) << x << "," << y;
-        }
+    const std::vector<float> column = {1.0f, 1.0f, 0.2f, 1.0f, 1.0f, 1.0f, 0.0f};
+    const Matte mattes[] = {
+        {40, 28, Blob},
+        {40, 28, [](int x, int y) { return Blob(x + 8, y + 6); }},
+        {11, 8, [](int, int) { return 1.0f; }},
+        {1, 7, [&](int, int y) { return column[y]; }},
+    };
+    for (const Matte &matte : mattes) {
+        SCOPED_TRACE(std::to_string(matte.frame.width()) + " x " + std::to_string(matte.frame.height()));
+        ExpectSameAsCpuField(matte, matte.Run());
     }
-    ExpectSameAsCpuField(opaque, planes);
-}
-
-TEST(EmulatedMatteDistance, FrameOfWidthOneIsAllBorder)
-{
-    const std::vector<float> alpha = {1.0f, 1.0f, 0.2f, 1.0f, 1.0f, 1.0f, 0.0f};
-    const Matte thin(1, 7, [&](int, int y) { return alpha[y]; });
-    const Planes planes = thin.Run();
-    for (int y = 0; y < 7; ++y) {
-        const bool inside = alpha[y] >= 0.5f;
-        EXPECT_EQ(planes.mask[y], inside ? 1 : 0);
-        EXPECT_EQ(planes.distance[y], inside ? 0.0f : -1.0f) << y;
-        EXPECT_EQ(planes.smoothed[y], inside ? 0.0f : -1.0f) << y;
-    }
-    ExpectSameAsCpuField(thin, planes);
 }
 
 // Every thread but the grid's first returns at once, so a 16 x 16 grid gives

@@ -1,122 +1,112 @@
-// The host's frame machinery against the fake effect: checkout geometry,
-// tiles, the matte layer, the plain render command and the books.
+// The host's machinery against the fake effect: checkout geometry, parameters,
+// the books, failure and null injection.
+#include <array>
+#include <memory>
+#include <string>
+
 #include <gtest/gtest.h>
 
-#include "hostsim_fixture.h"
+#include "fake_effect_state.h"
+#include "hostsim/host.h"
+#include "hostsim/host_error.h"
 
 namespace prismora::hostsim::test {
 namespace {
 
-// What the fake computes: the input at the same layer position (shifted by
-// the margin in Shift mode), alpha times the matte's.
-World Expected(const World &input, const PF_LRect &rect, A_long shift, const World *matte = nullptr)
+// Every pixel different, so a shifted or misplaced copy shows.
+World Pattern(A_long width, A_long height, PixelFormat format)
 {
-    World out(rect.right - rect.left, rect.bottom - rect.top, input.format(), {0, rect.left, rect.top});
-    for (A_long y = rect.top; y < rect.bottom; ++y) {
-        for (A_long x = rect.left; x < rect.right; ++x) {
-            if (x + shift >= input.width()) {
-                continue;
-            }
-            FloatArgb p = input.Get(x + shift, y);
-            if (matte) {
-                p.alpha *= matte->Get(x, y).alpha;
-            }
-            out.Set(x - rect.left, y - rect.top, p);
+    World w(width, height, format);
+    for (A_long y = 0; y < height; ++y) {
+        for (A_long x = 0; x < width; ++x) {
+            w.Set(x, y, {1.0f - 0.02f * static_cast<float>(y), 0.03f * static_cast<float>(x), 0.5f, 0.25f});
         }
     }
-    return out;
+    return w;
 }
 
-class DepthTest : public FakeHostTest, public ::testing::WithParamInterface<int> {
+std::array<A_long, 4> Edges(const PF_LRect &r)
+{
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+class FakeHost : public ::testing::Test {
 protected:
-    void SetUp() override { MakeHost({.row_padding_bytes = 12}); }
-    PixelFormat format() const { return FormatForDepth(GetParam()); }
+    void SetUp() override { MakeHost({}); }
+
+    void MakeHost(HostOptions options)
+    {
+        host_ = std::make_unique<Host>(HOSTSIM_FAKE_EFFECT, options);
+        Reset();
+        host_->Start();
+    }
+    void Reset()
+    {
+        reinterpret_cast<FakeEffectResetFunc>(host_->Symbol("FakeEffect_Reset"))();
+        host_->books().Reset();
+    }
+    FakeEffectState &state()
+    {
+        return *reinterpret_cast<FakeEffectStateFunc>(host_->Symbol("FakeEffect_State"))();
+    }
+    Host &host() { return *host_; }
+
+    void ExpectBalancedBooks()
+    {
+        const std::vector<std::string> imbalances = host_->books().Imbalances();
+        EXPECT_TRUE(imbalances.empty()) << ::testing::PrintToString(imbalances);
+    }
+
+    std::unique_ptr<Host> host_;
 };
 
-TEST_P(DepthTest, SmartRenderChecksOutTheExpandedRequestClippedToTheLayer)
+class Depths : public FakeHost, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override { MakeHost({.row_padding_bytes = 12}); }
+};
+
+TEST_P(Depths, TheCheckoutIsTheExpandedRequestClippedToTheLayer)
 {
-    const World input = NoiseWorld(19, 11, format(), 1);
-    const FrameResult frame = host().Render(host().NewFrame(input, GetParam()));
+    const PixelFormat format = FormatForDepth(GetParam());
+    const World input = Pattern(19, 11, format);
+    FrameJob job = host().NewFrame(input, GetParam());
+    job.request = PF_LRect{5, 1, 17, 9}; // expanded by the margin of 4
+    const FrameResult frame = host().Render(job);
     ASSERT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_TRUE(frame.output.SamePixels(input));
-    EXPECT_EQ(state().output_format, SdkPixelFormat(format()));
+    EXPECT_EQ(state().output_format, SdkPixelFormat(format));
+    EXPECT_EQ(frame.output.origin_x(), 5);
+    EXPECT_EQ(frame.output.origin_y(), 1);
+    EXPECT_TRUE(frame.output.SamePixels(input.Crop({5, 1, 17, 9})));
 
     ASSERT_EQ(frame.tiles.size(), 1u);
     const LayerRequest &in = frame.tiles[0].checkouts.at(0);
     EXPECT_EQ(in.index, 0);
-    EXPECT_EQ(in.requested.left, -4);
-    EXPECT_EQ(in.requested.bottom, 15);
-    EXPECT_EQ(in.delivered.left, 0);
-    EXPECT_EQ(in.delivered.right, 19);
-    EXPECT_EQ(in.delivered.bottom, 11);
+    EXPECT_EQ(Edges(in.requested), (std::array<A_long, 4>{1, -3, 21, 13}));
+    EXPECT_EQ(Edges(in.delivered), (std::array<A_long, 4>{1, 0, 19, 11}));
+    EXPECT_EQ(frame.tiles[0].result_rect.right, 17);
     EXPECT_EQ(state().deletes, 1);
     ExpectBalancedBooks();
 }
 
-TEST_P(DepthTest, TilesAssembleToTheWholeFrame)
-{
-    const World input = NoiseWorld(23, 17, format(), 2);
-    FrameJob job = host().NewFrame(input, GetParam());
-    job.params.SetPopup(kFakeMode, 2);
-    job.params.SetFloat(kFakeMargin, 3);
-    const FrameResult whole = host().Render(job);
-    job.tile_width = 7;
-    job.tile_height = 5;
-    const FrameResult tiled = host().Render(job);
-    ASSERT_EQ(tiled.err, PF_Err_NONE);
-    EXPECT_TRUE(tiled.output.SamePixels(whole.output));
-    EXPECT_TRUE(whole.output.SamePixels(Expected(input, input.LayerRect(), 3)));
+INSTANTIATE_TEST_SUITE_P(Bits, Depths, ::testing::Values(8, 16, 32));
 
-    ASSERT_EQ(tiled.tiles.size(), 4u * 4u);
-    const TileReport &last = tiled.tiles.back(); // x 21..23, y 15..17
-    EXPECT_EQ(last.rect.left, 21);
-    EXPECT_EQ(last.rect.bottom, 17);
-    EXPECT_EQ(last.checkouts.at(0).delivered.left, 18);
-    EXPECT_EQ(last.checkouts.at(0).delivered.top, 12);
-    EXPECT_EQ(last.checkouts.at(0).delivered.right, 23);
-    EXPECT_EQ(state().deletes, 1 + 16);
-    ExpectBalancedBooks();
+TEST_F(FakeHost, ThePointDefaultIsResolvedOnTheLayerUntilSet)
+{
+    ASSERT_EQ(host().params().Find("Spot"), kFakeSpot);
+    const World odd(101, 40, PixelFormat::kArgb32);
+    FrameJob job = host().NewFrame(odd, 8);
+    ASSERT_EQ(host().Render(job).err, PF_Err_NONE);
+    EXPECT_EQ(state().spot_x, static_cast<PF_Fixed>(50.5 * 65536));
+    EXPECT_EQ(state().spot_y, 20 << 16);
+    job.params.SetPoint(kFakeSpot, 7 << 16, -(3 << 16));
+    ASSERT_EQ(host().Render(job).err, PF_Err_NONE);
+    EXPECT_EQ(state().spot_x, 7 << 16);
+    EXPECT_EQ(state().spot_y, -(3 << 16));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, DepthTest, ::testing::Values(8, 16, 32));
-
-using SmartFrames = FakeHostTest;
-
-TEST_F(SmartFrames, OneRequestGivesAnOutputAtItsRectangle)
+TEST_F(FakeHost, TheBooksShowWhatTheEffectKept)
 {
-    const World input = NoiseWorld(30, 20, PixelFormat::kArgb128, 4);
-    FrameJob job = host().NewFrame(input, 32);
-    job.request = PF_LRect{5, 6, 17, 9};
-    const FrameResult frame = host().Render(job);
-    ASSERT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_EQ(frame.output.origin_x(), 5);
-    EXPECT_EQ(frame.output.origin_y(), 6);
-    EXPECT_TRUE(frame.output.SamePixels(input.Crop({5, 6, 17, 9})));
-    EXPECT_EQ(frame.tiles[0].result_rect.right, 17);
-}
-
-TEST_F(SmartFrames, TheMatteLayerIsCheckedOutUnderItsOwnId)
-{
-    const World input = NoiseWorld(12, 8, PixelFormat::kArgb64, 5);
-    const World matte = NoiseWorld(12, 8, PixelFormat::kArgb64, 6);
-    FrameJob job = host().NewFrame(input, 16);
-    job.params.SetLayer(kFakeMatte, &matte);
-    job.tile_width = job.tile_height = 5;
-    const FrameResult frame = host().Render(job);
-    ASSERT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_TRUE(state().matte_checked_out);
-    EXPECT_EQ(frame.tiles[0].checkouts.at(1).index, kFakeMatte);
-    EXPECT_TRUE(frame.output.SamePixels(Expected(input, input.LayerRect(), 0, &matte)));
-    ExpectBalancedBooks();
-
-    const World wrong_depth(12, 8, PixelFormat::kArgb32);
-    job.params.SetLayer(kFakeMatte, &wrong_depth);
-    EXPECT_THROW(host().Render(job), HostError);
-}
-
-TEST_F(SmartFrames, TheBooksShowWhatTheEffectKept)
-{
-    const World input = NoiseWorld(6, 6, PixelFormat::kArgb32, 7);
+    const World input = Pattern(6, 6, PixelFormat::kArgb32);
     struct Case {
         std::atomic<bool> FakeEffectState::*knob;
         const char *shows;
@@ -126,28 +116,80 @@ TEST_F(SmartFrames, TheBooksShowWhatTheEffectKept)
                           {&FakeEffectState::keep_a_suite, "PF World Suite"},
                           {&FakeEffectState::leak_a_world, "not disposed"}};
     for (const Case &c : cases) {
-        host().books().Reset();
-        ResetFake(host());
+        Reset();
         state().*c.knob = true;
         ASSERT_EQ(host().Render(host().NewFrame(input, 8)).err, PF_Err_NONE);
-        const std::vector<std::string> found = host().books().Imbalances();
-        std::string all;
-        for (const std::string &line : found) {
-            all += line + "\n";
-        }
-        EXPECT_NE(all.find(c.shows), std::string::npos) << c.shows << " not in:\n" << all;
+        const std::string all = ::testing::PrintToString(host().books().Imbalances());
+        EXPECT_NE(all.find(c.shows), std::string::npos) << c.shows << " not in " << all;
     }
     EXPECT_EQ(host().books().Totals().effect_worlds_leaked, 1);
 }
 
-TEST_F(SmartFrames, TheFormatMustMatchTheDepthAndTheParamsTheEffect)
+TEST_F(FakeHost, OnlyTheNthCallFailsAndItsCodeComesBack)
 {
-    const World input(4, 4, PixelFormat::kArgb32);
-    EXPECT_THROW(host().Render(host().NewFrame(input, 16)), HostError);
-    FrameJob job = host().NewFrame(input, 8);
-    job.params = ParamSet();
-    EXPECT_THROW(host().Render(job), HostError);
-    EXPECT_EQ(host().About(), "Fake Effect\rfor the host's tests");
+    const World input = Pattern(8, 8, PixelFormat::kArgb32);
+    for (const char *callback : {"checkout_output", "AcquireSuite", "PF_GetPixelFormat"}) {
+        SCOPED_TRACE(callback);
+        Reset();
+        host().books().FailNthCall(callback, 2, 9); // each is called once a frame
+        for (const PF_Err expected : std::initializer_list<PF_Err>{PF_Err_NONE, 9, PF_Err_NONE}) {
+            const FrameResult frame = host().Render(host().NewFrame(input, 8));
+            EXPECT_EQ(frame.err, expected);
+            EXPECT_EQ(frame.failed_command, expected ? PF_Cmd_SMART_RENDER : -1);
+        }
+        EXPECT_EQ(host().books().Calls(callback), 3);
+        EXPECT_EQ(state().deletes, 3);
+        ExpectBalancedBooks();
+    }
+}
+
+TEST_F(FakeHost, NullPointersReachTheEffectWhereAsked)
+{
+    const World input = Pattern(8, 8, PixelFormat::kArgb32);
+    struct Case {
+        bool NullInjection::*field;
+        RenderPath path;
+        PF_Err expected;
+        int deletes;
+    };
+    const Case cases[] = {
+        {&NullInjection::in_data, RenderPath::kSmart, PF_Err_BAD_CALLBACK_PARAM, 0},
+        {&NullInjection::pre_render_extra, RenderPath::kSmart, PF_Err_BAD_CALLBACK_PARAM, 0},
+        {&NullInjection::smart_render_extra, RenderPath::kSmart, PF_Err_BAD_CALLBACK_PARAM, 1},
+        {&NullInjection::pre_render_data, RenderPath::kSmart, PF_Err_INTERNAL_STRUCT_DAMAGED, 1},
+        {&NullInjection::output_data, RenderPath::kSmart, PF_Err_BAD_CALLBACK_PARAM, 1},
+        {&NullInjection::input_pixels, RenderPath::kSmart, PF_Err_NONE, 1},
+        {&NullInjection::in_data, RenderPath::kLegacy, PF_Err_BAD_CALLBACK_PARAM, 0},
+        {&NullInjection::params, RenderPath::kLegacy, PF_Err_BAD_CALLBACK_PARAM, 0},
+        {&NullInjection::output, RenderPath::kLegacy, PF_Err_BAD_CALLBACK_PARAM, 0},
+        {&NullInjection::output_data, RenderPath::kLegacy, PF_Err_BAD_CALLBACK_PARAM, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        Reset();
+        FrameJob job = host().NewFrame(input, 8);
+        job.path = c.path;
+        job.nulls.*(c.field) = true;
+        const FrameResult frame = host().Render(job);
+        EXPECT_EQ(frame.err, c.expected);
+        EXPECT_EQ(state().deletes, c.deletes);
+        EXPECT_TRUE(frame.output.SamePixels(World(8, 8, PixelFormat::kArgb32))) << "nothing is written";
+        ExpectBalancedBooks();
+    }
+}
+
+TEST(World, RowsArePaddedWithAMarkAndACropKeepsLayerPositions)
+{
+    World w = Pattern(3, 2, PixelFormat::kArgb32).Clone({5, 0, 0});
+    EXPECT_EQ(w.pf().rowbytes, 3 * 4 + 5);
+    for (A_long y = 0; y < 2; ++y) {
+        const auto *pad = reinterpret_cast<const unsigned char *>(w.PixelBytes(2, y)) + 4;
+        EXPECT_EQ(std::string(pad, pad + 5), std::string(5, '\xCD'));
+    }
+    const World crop = w.Crop({1, 1, 3, 2}, 8);
+    EXPECT_EQ(crop.origin_x(), 1);
+    EXPECT_EQ(crop.pf().rowbytes, 2 * 4 + 8);
+    EXPECT_EQ(crop.Get(0, 0), w.Get(1, 1));
+    EXPECT_THROW(w.Crop({-1, 0, 2, 2}), HostError);
 }
 
 } // namespace

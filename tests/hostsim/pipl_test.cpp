@@ -1,11 +1,13 @@
+// Loading: the PiPL resource, the host's refusals, and the real plug-in.
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "hostsim/host.h"
 #include "hostsim/host_error.h"
 #include "hostsim/pipl_reader.h"
-#include "hostsim_fixture.h"
 #include "pipl_writer.h"
 
 namespace prismora::hostsim::test {
@@ -26,47 +28,37 @@ TEST(PiPLReader, ReadsEveryPropertyWithReversedCodesAndPadding)
     EXPECT_EQ(pipl.spec_version_major, 13);
     EXPECT_EQ(pipl.spec_version_minor, 29);
     EXPECT_EQ(pipl.effect_version, f.version);
-    EXPECT_EQ(pipl.info_flags, 0u);
     EXPECT_EQ(pipl.global_flags, f.out_flags);
     EXPECT_EQ(pipl.global_flags2, f.out_flags2);
     EXPECT_EQ(pipl.match_name, "Test_Longer_Match");
+    EXPECT_EQ(PiPLPathFor("/a/b/T_Prismora.so"), std::filesystem::path("/a/b/T_Prismora.pipl"));
 }
 
 TEST(PiPLReader, RefusesMalformedResources)
 {
     const std::vector<uint8_t> good = PiPLBytes(PiPLFields{}).bytes();
-    auto refused = [](std::vector<uint8_t> bytes) {
-        try {
-            ParsePiPL(bytes);
-        } catch (const HostError &) {
-            return true;
-        }
-        return false;
+    const auto with = [](const std::function<void(PiPLFields &)> &change) {
+        PiPLFields f;
+        change(f);
+        return PiPLBytes(f).bytes();
     };
-    EXPECT_TRUE(refused({good.begin(), good.end() - 1})) << "truncated";
-    std::vector<uint8_t> longer = good;
-    longer.push_back(0);
-    EXPECT_TRUE(refused(longer)) << "trailing bytes";
-    PiPLFields version;
-    version.pipl_version = 2;
-    EXPECT_TRUE(refused(PiPLBytes(version).bytes()));
-    PiPLFields vendor;
-    vendor.vendor = "ADBE";
-    EXPECT_TRUE(refused(PiPLBytes(vendor).bytes()));
-    PiPLFields no_entry;
-    no_entry.with_entry_point = false;
-    EXPECT_TRUE(refused(PiPLBytes(no_entry).bytes()));
     std::vector<uint8_t> bad_string = good;
     bad_string[10 + 20 + 16] = 200; // the name's length byte runs past its data
-    EXPECT_TRUE(refused(bad_string));
+    std::vector<uint8_t> longer = good;
+    longer.push_back(0);
+    const std::pair<const char *, std::vector<uint8_t>> cases[] = {
+        {"truncated", {good.begin(), good.end() - 1}},
+        {"trailing bytes", longer},
+        {"string past its property", bad_string},
+        {"resource version", with([](PiPLFields &f) { f.pipl_version = 2; })},
+        {"vendor", with([](PiPLFields &f) { f.vendor = "ADBE"; })},
+        {"no entry point", with([](PiPLFields &f) { f.with_entry_point = false; })}};
+    for (const auto &[what, bytes] : cases) {
+        EXPECT_THROW(ParsePiPL(bytes), HostError) << what;
+    }
 }
 
-TEST(PiPLReader, FileSitsBesideTheLibraryUnderItsStem)
-{
-    EXPECT_EQ(PiPLPathFor("/a/b/T_Prismora.so"), std::filesystem::path("/a/b/T_Prismora.pipl"));
-    EXPECT_EQ(PiPLPathFor("C:/x/T_Prismora.aex"), std::filesystem::path("C:/x/T_Prismora.pipl"));
-}
-
+// The fake effect's library under another name, with a PiPL written for it.
 class HostLoading : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,12 +69,14 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         library_ = dir_ / "variant.so";
-        std::filesystem::copy_file(FakeEffectPath(), library_);
+        std::filesystem::copy_file(HOSTSIM_FAKE_EFFECT, library_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    std::string LoadError(const PiPLFields &fields)
+    std::string LoadError(const std::function<void(PiPLFields &)> &change)
     {
+        PiPLFields fields;
+        change(fields);
         PiPLBytes(fields).WriteTo(dir_ / "variant.pipl");
         try {
             Host host(library_);
@@ -96,36 +90,38 @@ protected:
     std::filesystem::path dir_, library_;
 };
 
-TEST_F(HostLoading, AcceptsTheFakeEffectsOwnPiPL)
+TEST_F(HostLoading, RefusesAWrongKindEntryPointOrFlagsAndMissingFiles)
 {
-    EXPECT_EQ(LoadError(PiPLFields{}), "");
-}
-
-TEST_F(HostLoading, RefusesAWrongKindOrEntryPointOrMissingFiles)
-{
-    PiPLFields kind;
-    kind.kind = "eFKS";
-    EXPECT_NE(LoadError(kind).find("kind"), std::string::npos);
-    PiPLFields entry;
-    entry.entry_point = "PluginMain";
-    EXPECT_NE(LoadError(entry).find("entry point"), std::string::npos);
-
+    EXPECT_EQ(LoadError([](PiPLFields &) {}), "");
+    struct Case {
+        std::function<void(PiPLFields &)> change;
+        const char *names;
+    };
+    const Case cases[] = {
+        {[](PiPLFields &f) { f.kind = "eFKS"; }, "kind"},
+        {[](PiPLFields &f) { f.entry_point = "PluginMain"; }, "entry point"},
+        {[](PiPLFields &f) { f.out_flags2 |= PF_OutFlag2_SUPPORTS_GPU_RENDER_F32; }, "eGL2"},
+        {[](PiPLFields &f) { f.out_flags = 0; }, "eGLO"},
+        {[](PiPLFields &f) { f.version = 1; }, "eVER"}};
+    for (const Case &c : cases) {
+        const std::string error = LoadError(c.change);
+        EXPECT_NE(error.find(c.names), std::string::npos) << c.names << " not in \"" << error << "\"";
+    }
     std::filesystem::remove(dir_ / "variant.pipl");
     EXPECT_THROW(Host{library_}, HostError);
     EXPECT_THROW(Host{dir_ / "absent.so"}, HostError);
 }
 
-TEST_F(HostLoading, GlobalFlagsMustEqualThePiPLs)
+TEST(PrismoraEffect, StartsAgainstItsPiPLAndResolvesItsCenterOnTheLayer)
 {
-    PiPLFields flags;
-    flags.out_flags2 |= PF_OutFlag2_SUPPORTS_GPU_RENDER_F32;
-    EXPECT_NE(LoadError(flags).find("eGL2"), std::string::npos);
-    PiPLFields out_flags;
-    out_flags.out_flags = 0;
-    EXPECT_NE(LoadError(out_flags).find("eGLO"), std::string::npos);
-    PiPLFields version;
-    version.version = 1;
-    EXPECT_NE(LoadError(version).find("eVER"), std::string::npos);
+    Host host(HOSTSIM_PRISMORA_EFFECT);
+    ASSERT_NO_THROW(host.Start()); // version and flag words equal the PiPL's
+    const PF_ParamIndex center = host.params().Find("Center").value();
+    EXPECT_EQ(host.params().type(center), PF_Param_POINT);
+    const ParamSet hd = host.params().ResolvedFor(1920, 1080);
+    EXPECT_EQ(hd.def(center).u.td.x_value, 960 << 16);
+    EXPECT_EQ(hd.def(center).u.td.y_value, 540 << 16);
+    EXPECT_EQ(host.books().Imbalances(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -24,38 +23,13 @@ namespace prismora::test {
 
 class FakeGpuHost {
 public:
-    // A world made by CreateGPUWorld: the arguments it came with and its memory.
-    struct CreatedWorld {
-        A_u_long device_index = 0;
-        PF_RationalScale pixel_aspect_ratio{};
-        PF_Field field = 0;
-        PF_PixelFormat format = 0;
-        PF_Boolean clear = 0;
-        PF_EffectWorld world{};
-        std::vector<float> memory; // kept after disposal so tests can read it
-        bool disposed = false;
-    };
-
-    // Rows of created worlds are this many pixels wider than the world, plus
-    // one more per world created before, so that a pitch mix-up shows.
-    static constexpr A_long kCreatedRowPadding = 5;
-    static constexpr float kCreatedFill = -555.0f;
-    static constexpr SPErr kSuiteNotFound = 0x53214664; // 'S!Fd', the basic suite's code
-
     // Every call, in order: "acquire <suite>", "release <suite>", "checkout <id>",
     // "checkout output", "checkin <id>", "format", "data", "create", "dispose <n>"
     // (n: creation index).
     std::vector<std::string> events;
 
-    // Injected failures.
-    std::set<std::string> missing_suites;
-    A_long fail_checkout_id = -1;
-    A_long fail_checkin_id = -1;
-    bool fail_output_checkout = false;
-    int fail_format_call = 0;     // 1-based, among PF_GetPixelFormat calls
-    int fail_world_data_call = 0; // 1-based, among GetGPUWorldData calls
-    int fail_create_call = 0;     // 1-based, among CreateGPUWorld calls
-    A_long fail_dispose_index = -1;
+    // Event -> which of its calls fails (1-based), with injected_error (a suite: not found).
+    std::map<std::string, int> failing;
     PF_Err injected_error = 517;
 
     // What the checkouts hand out, the format of each world (GPU format when
@@ -65,7 +39,8 @@ public:
     std::map<const PF_EffectWorld *, PF_PixelFormat> formats;
     std::map<const PF_EffectWorld *, void *> device_memory;
 
-    std::vector<std::unique_ptr<CreatedWorld>> created;
+    // The worlds CreateGPUWorld made, by creation index.
+    std::vector<std::unique_ptr<PF_EffectWorld>> created;
 
     PF_SmartRenderInput smart_input{};
     PF_OutData out_data{};
@@ -83,13 +58,10 @@ public:
         in_data_.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
         in_data_.pica_basicP = &basic_;
         in_data_.utils = &utils_;
-        in_data_.field = 2;
         cb_.checkout_layer_pixels = &CheckoutLayerPixels;
         cb_.checkin_layer_pixels = &CheckinLayerPixels;
         cb_.checkout_output = &CheckoutOutput;
         smart_input.what_gpu = PF_GPU_Framework_CUDA;
-        smart_input.device_index = 1;
-        smart_input.bitdepth = 32;
         extra_ = {&smart_input, &cb_};
     }
     ~FakeGpuHost()
@@ -104,30 +76,6 @@ public:
     PF_InData *in_data() { return &in_data_; }
     PF_SmartRenderExtra *extra() { return &extra_; }
 
-    int Count(const std::string &event) const
-    {
-        return static_cast<int>(std::count(events.begin(), events.end(), event));
-    }
-    // Events that name a suite, a checkout or a world call, without the rest.
-    std::vector<std::string> EventsStartingWith(const std::string &prefix) const
-    {
-        std::vector<std::string> picked;
-        for (const std::string &e : events) {
-            if (e.rfind(prefix, 0) == 0) {
-                picked.push_back(e);
-            }
-        }
-        return picked;
-    }
-    int DisposedCount() const
-    {
-        int n = 0;
-        for (const auto &c : created) {
-            n += c->disposed ? 1 : 0;
-        }
-        return n;
-    }
-
 private:
     // Suite functions carry no effect_ref, so they find the host of this thread.
     static FakeGpuHost *&Current()
@@ -137,22 +85,24 @@ private:
     }
     static FakeGpuHost &Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeGpuHost *>(ref); }
 
+    // Records the call; true if it is to fail.
+    bool Fails(const std::string &event)
+    {
+        events.push_back(event);
+        const auto it = failing.find(event);
+        return it != failing.end() && std::count(events.begin(), events.end(), event) == it->second;
+    }
+
     static SPErr AcquireSuite(const char *name, int32 version, const void **suite)
     {
         FakeGpuHost &host = *Current();
         const std::string key = std::string(name) + " " + std::to_string(version);
-        host.events.push_back("acquire " + key);
-        if (host.missing_suites.count(key) != 0) {
+        *suite = key == "PF World Suite 2"        ? static_cast<const void *>(&host.world_suite_)
+                 : key == "PF GPU Device Suite 1" ? static_cast<const void *>(&host.gpu_suite_)
+                                                  : nullptr;
+        if (host.Fails("acquire " + key) || *suite == nullptr) {
             *suite = nullptr;
-            return kSuiteNotFound;
-        }
-        if (key == "PF World Suite 2") {
-            *suite = &host.world_suite_;
-        } else if (key == "PF GPU Device Suite 1") {
-            *suite = &host.gpu_suite_;
-        } else {
-            *suite = nullptr;
-            return kSuiteNotFound;
+            return 0x53214664; // 'S!Fd', the basic suite's not-found code
         }
         return kSPNoError;
     }
@@ -165,8 +115,7 @@ private:
     static PF_Err GetPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *format)
     {
         FakeGpuHost &host = *Current();
-        host.events.push_back("format");
-        if (++host.format_calls_ == host.fail_format_call) {
+        if (host.Fails("format")) {
             return host.injected_error;
         }
         const auto it = host.formats.find(world);
@@ -174,30 +123,21 @@ private:
         return PF_Err_NONE;
     }
 
-    static PF_Err CreateGPUWorld(PF_ProgPtr ref, A_u_long device_index, A_long width, A_long height,
-                                 PF_RationalScale par, PF_Field field, PF_PixelFormat format,
-                                 PF_Boolean clear, PF_EffectWorld **world)
+    static PF_Err CreateGPUWorld(PF_ProgPtr ref, A_u_long, A_long width, A_long height, PF_RationalScale par,
+                                 PF_Field, PF_PixelFormat, PF_Boolean, PF_EffectWorld **world)
     {
         FakeGpuHost &host = Of(ref);
-        host.events.push_back("create");
-        if (++host.create_calls_ == host.fail_create_call) {
+        if (host.Fails("create")) {
             return host.injected_error;
         }
-        auto made = std::make_unique<CreatedWorld>();
-        made->device_index = device_index;
-        made->pixel_aspect_ratio = par;
-        made->field = field;
-        made->format = format;
-        made->clear = clear;
-        const A_long pitch = width + kCreatedRowPadding + static_cast<A_long>(host.created.size());
-        made->memory.assign(static_cast<size_t>(pitch) * static_cast<size_t>(height) * 4, kCreatedFill);
-        made->world.width = width;
-        made->world.height = height;
-        made->world.rowbytes = pitch * 16;
-        made->world.pix_aspect_ratio = par;
-        host.device_memory[&made->world] = made->memory.data();
-        *world = &made->world;
-        host.created.push_back(std::move(made));
+        host.memory_.emplace_back(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+        host.created.push_back(std::make_unique<PF_EffectWorld>());
+        *world = host.created.back().get();
+        (*world)->width = width;
+        (*world)->height = height;
+        (*world)->rowbytes = width * 16;
+        (*world)->pix_aspect_ratio = par;
+        host.device_memory[*world] = host.memory_.back().data();
         return PF_Err_NONE;
     }
 
@@ -205,10 +145,8 @@ private:
     {
         FakeGpuHost &host = Of(ref);
         for (size_t i = 0; i < host.created.size(); ++i) {
-            if (&host.created[i]->world == world) {
-                host.events.push_back("dispose " + std::to_string(i));
-                host.created[i]->disposed = true;
-                return static_cast<A_long>(i) == host.fail_dispose_index ? host.injected_error : PF_Err_NONE;
+            if (host.created[i].get() == world) {
+                return host.Fails("dispose " + std::to_string(i)) ? host.injected_error : PF_Err_NONE;
             }
         }
         host.events.push_back("dispose unknown");
@@ -218,8 +156,7 @@ private:
     static PF_Err GetGPUWorldData(PF_ProgPtr ref, PF_EffectWorld *world, void **pixels)
     {
         FakeGpuHost &host = Of(ref);
-        host.events.push_back("data");
-        if (++host.world_data_calls_ == host.fail_world_data_call) {
+        if (host.Fails("data")) {
             return host.injected_error;
         }
         const auto it = host.device_memory.find(world);
@@ -233,8 +170,7 @@ private:
     static PF_Err CheckoutLayerPixels(PF_ProgPtr ref, A_long id, PF_EffectWorld **pixels)
     {
         FakeGpuHost &host = Of(ref);
-        host.events.push_back("checkout " + std::to_string(id));
-        if (id == host.fail_checkout_id) {
+        if (host.Fails("checkout " + std::to_string(id))) {
             return host.injected_error;
         }
         *pixels = host.layer_worlds[id];
@@ -243,14 +179,12 @@ private:
     static PF_Err CheckinLayerPixels(PF_ProgPtr ref, A_long id)
     {
         FakeGpuHost &host = Of(ref);
-        host.events.push_back("checkin " + std::to_string(id));
-        return id == host.fail_checkin_id ? host.injected_error : PF_Err_NONE;
+        return host.Fails("checkin " + std::to_string(id)) ? host.injected_error : PF_Err_NONE;
     }
     static PF_Err CheckoutOutput(PF_ProgPtr ref, PF_EffectWorld **output)
     {
         FakeGpuHost &host = Of(ref);
-        host.events.push_back("checkout output");
-        if (host.fail_output_checkout) {
+        if (host.Fails("checkout output")) {
             return host.injected_error;
         }
         *output = host.output_world;
@@ -266,9 +200,7 @@ private:
         return n;
     }
 
-    int format_calls_ = 0;
-    int world_data_calls_ = 0;
-    int create_calls_ = 0;
+    std::vector<std::vector<float>> memory_;
     SPBasicSuite basic_{};
     PF_WorldSuite2 world_suite_{};
     PF_GPUDeviceSuite1 gpu_suite_{};

@@ -13,6 +13,17 @@ namespace prismora::test {
 
 class FakeHost {
 public:
+    // The records as the effect handed them over, byte for byte, and the popup
+    // and checkbox texts copied when each was added.
+    std::vector<PF_ParamDef> added;
+    std::vector<std::string> texts;
+    // The add_param call that would add parameter `fail_at` (1-based) returns
+    // `fail_err` instead; with `throw_bad_alloc` every call throws, as an
+    // exhausted host would.
+    int fail_at = 0;
+    PF_Err fail_err = PF_Err_NONE;
+    bool throw_bad_alloc = false;
+
     FakeHost()
     {
         std::memset(&in_data_, 0, sizeof(in_data_));
@@ -26,65 +37,28 @@ public:
     PF_InData *in_data() { return &in_data_; }
     PF_OutData *out_data() { return &out_data_; }
 
-    // The records as the effect handed them over, byte for byte.
-    const std::vector<PF_ParamDef> &added() const { return added_; }
-    // Popup and checkbox texts, copied when the parameter was added.
-    const std::vector<std::string> &texts() const { return texts_; }
-    // The position argument of every add_param call.
-    const std::vector<PF_ParamIndex> &positions() const { return positions_; }
-
-    // The add_param call that would add parameter `param_number` (1-based)
-    // returns `err` instead, without adding it.
-    void FailAddParam(int param_number, PF_Err err)
-    {
-        fail_at_ = param_number;
-        fail_err_ = err;
-    }
-
-    // Every add_param call throws std::bad_alloc, as an exhausted host would.
-    void ThrowOnAddParam(bool on) { throw_ = on; }
-
-    void Reset()
-    {
-        added_.clear();
-        texts_.clear();
-        positions_.clear();
-        fail_at_ = 0;
-        throw_ = false;
-    }
-
 private:
-    static PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def)
+    static PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex, PF_ParamDefPtr def)
     {
         FakeHost &host = *reinterpret_cast<FakeHost *>(effect_ref);
-        if (host.throw_) {
+        if (host.throw_bad_alloc) {
             throw std::bad_alloc();
         }
-        if (static_cast<int>(host.added_.size()) + 1 == host.fail_at_) {
-            return host.fail_err_;
+        if (static_cast<int>(host.added.size()) + 1 == host.fail_at) {
+            return host.fail_err;
         }
         PF_ParamDef copy;
         std::memcpy(&copy, def, sizeof(copy));
-        host.added_.push_back(copy);
-        host.positions_.push_back(index);
-        const char *text = nullptr;
-        if (def->param_type == PF_Param_POPUP) {
-            text = def->u.pd.u.namesptr;
-        } else if (def->param_type == PF_Param_CHECKBOX) {
-            text = def->u.bd.u.nameptr;
-        }
-        host.texts_.push_back(text != nullptr ? text : "<null>");
+        host.added.push_back(copy);
+        const char *text = def->param_type == PF_Param_POPUP      ? def->u.pd.u.namesptr
+                           : def->param_type == PF_Param_CHECKBOX ? def->u.bd.u.nameptr
+                                                                  : nullptr;
+        host.texts.push_back(text != nullptr ? text : "<null>");
         return PF_Err_NONE;
     }
 
     PF_InData in_data_;
     PF_OutData out_data_;
-    std::vector<PF_ParamDef> added_;
-    std::vector<std::string> texts_;
-    std::vector<PF_ParamIndex> positions_;
-    int fail_at_ = 0;
-    PF_Err fail_err_ = PF_Err_NONE;
-    bool throw_ = false;
 };
 
 } // namespace prismora::test

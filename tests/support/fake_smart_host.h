@@ -74,16 +74,8 @@ public:
     FakeSmartHost(const FakeSmartHost &) = delete;
     FakeSmartHost &operator=(const FakeSmartHost &) = delete;
 
-    void SetSlider(PF_ParamIndex index, double value)
-    {
-        params[index].param_type = PF_Param_FLOAT_SLIDER;
-        params[index].u.fs_d.value = value;
-    }
-    void SetPopup(PF_ParamIndex index, A_long value)
-    {
-        params[index].param_type = PF_Param_POPUP;
-        params[index].u.pd.value = value;
-    }
+    void SetSlider(PF_ParamIndex index, double value) { params[index].u.fs_d.value = value; }
+    void SetPopup(PF_ParamIndex index, A_long value) { params[index].u.pd.value = value; }
     void SetMatteLayer(const PF_EffectWorld &world) { params[kParamAlphaMatte].u.ld = world; }
     void SetRequest(A_long left, A_long top, A_long right, A_long bottom)
     {

@@ -30,11 +30,7 @@ public:
     }
     ~ScopedLogDir()
     {
-        if (saved_temp_) {
-            setenv("TEMP", saved_temp_->c_str(), 1);
-        } else {
-            unsetenv("TEMP");
-        }
+        saved_temp_ ? setenv("TEMP", saved_temp_->c_str(), 1) : unsetenv("TEMP");
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
