@@ -11,6 +11,7 @@
 #include "cpu/float_image.h"
 #include "diag/log.h"
 #include "host/gpu_path.h"
+#include "host/layer_checkouts.h"
 #include "host/legacy_render_depth.h"
 #include "host/param_index.h"
 
@@ -26,9 +27,6 @@ constexpr std::array<ParamIndex, 21> kCheckedOutParams = {
     kParamEdgeVisibility, kParamBlurIntensity, kParamChromaticShift,  kParamChromaticRange,
     kParamTintMultiplier, kParamColorAmount,   kParamGlassColor,      kParamClampEdges,
     kParamDebugView};
-
-constexpr A_long kInputCheckoutId = 0;
-constexpr A_long kMatteCheckoutId = 1;
 
 // Parameter checkouts of one pre-render: a record table and the pointer table
 // ReadEffectSettings reads, with only the checked-out entries set. Whatever is
