@@ -30,8 +30,8 @@ struct FloatImage {
 
 template <typename Pixel> FloatImage ToFloatImage(const PF_EffectWorld &world);
 
-uint32_t PackPixel8(const FloatPixel &pixel);   // alpha in bits 0-7 ... blue in 24-31
-uint64_t PackPixel16(const FloatPixel &pixel);  // alpha in bits 0-15 ... blue in 48-63
+uint32_t PackPixel8(const FloatPixel &pixel);  // alpha in bits 0-7 ... blue in 24-31
+uint64_t PackPixel16(const FloatPixel &pixel); // alpha in bits 0-15 ... blue in 48-63
 FloatPixel ClampPixelFloat(const FloatPixel &pixel);
 
 // Alpha of world pixel (x, y) (world indices, not layer coordinates), 0 to 1;

@@ -33,7 +33,8 @@ template <typename Pixel> inline const Pixel *WorldPixelAt(const PF_EffectWorld 
 {
     const char *base = reinterpret_cast<const char *>(world.data);
     return reinterpret_cast<const Pixel *>(base + static_cast<std::ptrdiff_t>(y) * world.rowbytes +
-                                           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(sizeof(Pixel)));
+                                           static_cast<std::ptrdiff_t>(x) *
+                                               static_cast<std::ptrdiff_t>(sizeof(Pixel)));
 }
 
 template <typename Pixel> inline Pixel *WorldPixelAt(PF_EffectWorld &world, A_long x, A_long y)

@@ -53,7 +53,7 @@ constexpr PopupField kPopupFields[] = {
     {kParamDebugView, &EffectSettings::debug_view},
 };
 
-enum class Scale { kValue, kPercent };          // value as is, or value / 100
+enum class Scale { kValue, kPercent };       // value as is, or value / 100
 enum class Bound { kNone, kUpTo, kAtLeast }; // 0 to limit, or at least limit
 
 // How one float slider becomes its settings field.

@@ -13,7 +13,8 @@ inline constexpr A_long kMatteCheckoutId = 1;
 // the normal path, by the destructor when an exception leaves the call.
 class LayerCheckouts {
 public:
-    LayerCheckouts(PF_ProgPtr effect_ref, const PF_SmartRenderCallbacks &cb) : effect_ref_(effect_ref), cb_(cb)
+    LayerCheckouts(PF_ProgPtr effect_ref, const PF_SmartRenderCallbacks &cb)
+        : effect_ref_(effect_ref), cb_(cb)
     {
     }
     LayerCheckouts(const LayerCheckouts &) = delete;

@@ -37,7 +37,8 @@ struct ParamDeclaration {
 constexpr PF_ValueDisplayFlags kPercent = PF_ValueDisplayFlag_PERCENT;
 constexpr PF_ValueDisplayFlags kPlain = PF_ValueDisplayFlag_NONE;
 
-constexpr ParamDeclaration Plain(ParamIndex index, PF_ParamType type, const char *name, PF_ParamFlags flags = 0)
+constexpr ParamDeclaration Plain(ParamIndex index, PF_ParamType type, const char *name,
+                                 PF_ParamFlags flags = 0)
 {
     return {index, type, name, {}, {}, flags};
 }

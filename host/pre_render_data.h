@@ -11,7 +11,7 @@ struct MatteBounds {
     bool has_partial_alpha = false;
     float left = 0.0f;
     float top = 0.0f;
-    float right = 0.0f; // exclusive
+    float right = 0.0f;  // exclusive
     float bottom = 0.0f; // exclusive
     float mid_x = 0.0f;
     float mid_y = 0.0f;

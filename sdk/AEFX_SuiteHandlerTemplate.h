@@ -10,8 +10,7 @@
 #include "AE_EffectCB.h"
 #include "SP/SPBasic.h"
 
-template <typename SUITETYPE, bool ALLOW_NO_SUITE = false>
-class AEFX_SuiteScoper {
+template <typename SUITETYPE, bool ALLOW_NO_SUITE = false> class AEFX_SuiteScoper {
 public:
     AEFX_SuiteScoper(const PF_InData *in_data, const char *suite_name, int32_t suite_versionL,
                      PF_OutData *out_dataP0 = 0, const char *err_stringZ0 = 0)

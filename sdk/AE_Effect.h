@@ -168,17 +168,17 @@ enum {
 #define PF_Vers_VERS_HIGH_SHIFT 26
 #define PF_Vers_VERS_LOW_SHIFT 3
 
-#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)                                          \
-    ((A_u_long)(((((A_u_long)(VERS) >> PF_Vers_VERS_LOW_SHIFT) & PF_Vers_VERS_HIGH_BITS)          \
-                 << PF_Vers_VERS_HIGH_SHIFT) |                                                    \
-                (((A_u_long)(VERS) & PF_Vers_VERS_BITS) << PF_Vers_VERS_SHIFT) |                   \
-                (((A_u_long)(SUBVERS) & PF_Vers_SUBVERS_BITS) << PF_Vers_SUBVERS_SHIFT) |          \
-                (((A_u_long)(BUGVERS) & PF_Vers_BUGFIX_BITS) << PF_Vers_BUGFIX_SHIFT) |            \
-                (((A_u_long)(STAGE) & PF_Vers_STAGE_BITS) << PF_Vers_STAGE_SHIFT) |                \
-                (((A_u_long)(BUILD) & PF_Vers_BUILD_BITS) << PF_Vers_BUILD_SHIFT)))
+#define PF_VERSION(VERS, SUBVERS, BUGVERS, STAGE, BUILD)                                                     \
+    ((A_u_long)(((((A_u_long)(VERS) >> PF_Vers_VERS_LOW_SHIFT) & PF_Vers_VERS_HIGH_BITS)                     \
+                 << PF_Vers_VERS_HIGH_SHIFT) |                                                               \
+                (((A_u_long)(VERS)&PF_Vers_VERS_BITS) << PF_Vers_VERS_SHIFT) |                               \
+                (((A_u_long)(SUBVERS)&PF_Vers_SUBVERS_BITS) << PF_Vers_SUBVERS_SHIFT) |                      \
+                (((A_u_long)(BUGVERS)&PF_Vers_BUGFIX_BITS) << PF_Vers_BUGFIX_SHIFT) |                        \
+                (((A_u_long)(STAGE)&PF_Vers_STAGE_BITS) << PF_Vers_STAGE_SHIFT) |                            \
+                (((A_u_long)(BUILD)&PF_Vers_BUILD_BITS) << PF_Vers_BUILD_SHIFT)))
 
-#define PF_Version_VERS(V)                                                                     \
-    (((((A_u_long)(V)) >> PF_Vers_VERS_SHIFT) & PF_Vers_VERS_BITS) |                          \
+#define PF_Version_VERS(V)                                                                                   \
+    (((((A_u_long)(V)) >> PF_Vers_VERS_SHIFT) & PF_Vers_VERS_BITS) |                                         \
      (((((A_u_long)(V)) >> PF_Vers_VERS_HIGH_SHIFT) & PF_Vers_VERS_HIGH_BITS) << PF_Vers_VERS_LOW_SHIFT))
 #define PF_Version_SUBVERS(V) ((((A_u_long)(V)) >> PF_Vers_SUBVERS_SHIFT) & PF_Vers_SUBVERS_BITS)
 #define PF_Version_BUGFIX(V) ((((A_u_long)(V)) >> PF_Vers_BUGFIX_SHIFT) & PF_Vers_BUGFIX_BITS)
@@ -467,8 +467,8 @@ typedef struct PF_ParamDef {
 typedef struct PF_CustomUIInfo PF_CustomUIInfo;
 
 typedef struct {
-    PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                             A_long time_step, A_u_long time_scale, PF_ParamDef *param);
+    PF_Err (*checkout_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time, A_long time_step,
+                             A_u_long time_scale, PF_ParamDef *param);
     PF_Err (*checkin_param)(PF_ProgPtr effect_ref, PF_ParamDef *param);
     PF_Err (*add_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def);
     PF_Err (*abort)(PF_ProgPtr effect_ref);
@@ -481,12 +481,10 @@ typedef struct {
     void *reserved[10];
 } PF_InteractCallbacks;
 
-#define PF_ADD_PARAM(IN_DATA, INDEX, DEF) \
-    (*(IN_DATA)->inter.add_param)((IN_DATA)->effect_ref, (INDEX), (DEF))
-#define PF_CHECKOUT_PARAM(IN_DATA, INDEX, TIME, STEP, SCALE, PARAM) \
+#define PF_ADD_PARAM(IN_DATA, INDEX, DEF) (*(IN_DATA)->inter.add_param)((IN_DATA)->effect_ref, (INDEX), (DEF))
+#define PF_CHECKOUT_PARAM(IN_DATA, INDEX, TIME, STEP, SCALE, PARAM)                                          \
     (*(IN_DATA)->inter.checkout_param)((IN_DATA)->effect_ref, (INDEX), (TIME), (STEP), (SCALE), (PARAM))
-#define PF_CHECKIN_PARAM(IN_DATA, PARAM) \
-    (*(IN_DATA)->inter.checkin_param)((IN_DATA)->effect_ref, (PARAM))
+#define PF_CHECKIN_PARAM(IN_DATA, PARAM) (*(IN_DATA)->inter.checkin_param)((IN_DATA)->effect_ref, (PARAM))
 
 // ---------------------------------------------------------------- in/out data
 
@@ -617,8 +615,7 @@ typedef struct {
 } PF_SmartRenderInput;
 
 typedef struct {
-    PF_Err (*checkout_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL,
-                                    PF_EffectWorld **pixels);
+    PF_Err (*checkout_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL, PF_EffectWorld **pixels);
     PF_Err (*checkin_layer_pixels)(PF_ProgPtr effect_ref, A_long checkout_idL);
     PF_Err (*checkout_output)(PF_ProgPtr effect_ref, PF_EffectWorld **output);
 } PF_SmartRenderCallbacks;
@@ -656,8 +653,8 @@ typedef struct {
 
 // ---------------------------------------------------------------- entry point
 
-typedef PF_Err (*PF_FilterProc)(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data,
-                                PF_ParamDef *params[], PF_LayerDef *output, void *extra);
+typedef PF_Err (*PF_FilterProc)(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data, PF_ParamDef *params[],
+                                PF_LayerDef *output, void *extra);
 
 #ifdef __cplusplus
 }

@@ -32,24 +32,23 @@ typedef struct PF_GPUDeviceSuite1 {
                                   PF_GPUDeviceInfo *device_infoP);
     SPAPI PF_Err (*AcquireExclusiveDeviceAccess)(PF_ProgPtr effect_ref, A_u_long device_index);
     SPAPI PF_Err (*ReleaseExclusiveDeviceAccess)(PF_ProgPtr effect_ref, A_u_long device_index);
-    SPAPI PF_Err (*AllocateDeviceMemory)(PF_ProgPtr effect_ref, A_u_long device_index,
-                                         size_t size_bytes, void **memoryPP);
+    SPAPI PF_Err (*AllocateDeviceMemory)(PF_ProgPtr effect_ref, A_u_long device_index, size_t size_bytes,
+                                         void **memoryPP);
     SPAPI PF_Err (*FreeDeviceMemory)(PF_ProgPtr effect_ref, A_u_long device_index, void *memoryP);
-    SPAPI PF_Err (*PurgeDeviceMemory)(PF_ProgPtr effect_ref, A_u_long device_index,
-                                      size_t size_bytes, size_t *bytes_purgedP0);
-    SPAPI PF_Err (*AllocateHostMemory)(PF_ProgPtr effect_ref, A_u_long device_index,
-                                       size_t size_bytes, void **memoryPP);
+    SPAPI PF_Err (*PurgeDeviceMemory)(PF_ProgPtr effect_ref, A_u_long device_index, size_t size_bytes,
+                                      size_t *bytes_purgedP0);
+    SPAPI PF_Err (*AllocateHostMemory)(PF_ProgPtr effect_ref, A_u_long device_index, size_t size_bytes,
+                                       void **memoryPP);
     SPAPI PF_Err (*FreeHostMemory)(PF_ProgPtr effect_ref, A_u_long device_index, void *memoryP);
-    SPAPI PF_Err (*PurgeHostMemory)(PF_ProgPtr effect_ref, A_u_long device_index,
-                                    size_t bytes_to_purge, size_t *bytes_purgedP0);
-    SPAPI PF_Err (*CreateGPUWorld)(PF_ProgPtr effect_ref, A_u_long device_index, A_long width,
-                                   A_long height, PF_RationalScale pixel_aspect_ratio,
-                                   PF_Field field_type, PF_PixelFormat pixel_format,
-                                   PF_Boolean clear_pixB, PF_EffectWorld **worldPP);
+    SPAPI PF_Err (*PurgeHostMemory)(PF_ProgPtr effect_ref, A_u_long device_index, size_t bytes_to_purge,
+                                    size_t *bytes_purgedP0);
+    SPAPI PF_Err (*CreateGPUWorld)(PF_ProgPtr effect_ref, A_u_long device_index, A_long width, A_long height,
+                                   PF_RationalScale pixel_aspect_ratio, PF_Field field_type,
+                                   PF_PixelFormat pixel_format, PF_Boolean clear_pixB,
+                                   PF_EffectWorld **worldPP);
     SPAPI PF_Err (*DisposeGPUWorld)(PF_ProgPtr effect_ref, PF_EffectWorld *worldP);
     SPAPI PF_Err (*GetGPUWorldData)(PF_ProgPtr effect_ref, PF_EffectWorld *worldP, void **pixPP);
-    SPAPI PF_Err (*GetGPUWorldSize)(PF_ProgPtr effect_ref, PF_EffectWorld *worldP,
-                                    size_t *size_in_bytesP);
+    SPAPI PF_Err (*GetGPUWorldSize)(PF_ProgPtr effect_ref, PF_EffectWorld *worldP, size_t *size_in_bytesP);
     SPAPI PF_Err (*GetGPUWorldDeviceIndex)(PF_ProgPtr effect_ref, PF_EffectWorld *worldP,
                                            A_u_long *device_indexP);
 } PF_GPUDeviceSuite1;

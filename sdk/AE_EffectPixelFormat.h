@@ -4,9 +4,9 @@
 
 #include "A.h"
 
-#define MAKE_PIXEL_FORMAT_FOURCC(CH0, CH1, CH2, CH3)                              \
-    ((A_u_long)(A_u_char)(CH0) | ((A_u_long)(A_u_char)(CH1) << 8) |                \
-     ((A_u_long)(A_u_char)(CH2) << 16) | ((A_u_long)(A_u_char)(CH3) << 24))
+#define MAKE_PIXEL_FORMAT_FOURCC(CH0, CH1, CH2, CH3)                                                         \
+    ((A_u_long)(A_u_char)(CH0) | ((A_u_long)(A_u_char)(CH1) << 8) | ((A_u_long)(A_u_char)(CH2) << 16) |      \
+     ((A_u_long)(A_u_char)(CH3) << 24))
 
 #ifdef __cplusplus
 extern "C" {

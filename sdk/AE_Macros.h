@@ -5,20 +5,20 @@
 #include <string.h>
 
 #ifndef ERR
-#define ERR(FUNC)            \
-    do {                     \
-        if (!err) {          \
-            err = (FUNC);    \
-        }                    \
+#define ERR(FUNC)                                                                                            \
+    do {                                                                                                     \
+        if (!err) {                                                                                          \
+            err = (FUNC);                                                                                    \
+        }                                                                                                    \
     } while (0)
 #endif
 
 #ifndef ERR2
-#define ERR2(FUNC)                     \
-    do {                               \
-        if (((err2 = (FUNC)) != 0) && !err) { \
-            err = err2;                \
-        }                              \
+#define ERR2(FUNC)                                                                                           \
+    do {                                                                                                     \
+        if (((err2 = (FUNC)) != 0) && !err) {                                                                \
+            err = err2;                                                                                      \
+        }                                                                                                    \
     } while (0)
 #endif
 
@@ -31,7 +31,7 @@
 #endif
 
 #ifndef FLOAT2FIX
-#define FLOAT2FIX(F) ((PF_Fixed)((F) * 65536 + (((F) < 0) ? -0.5 : 0.5)))
+#define FLOAT2FIX(F) ((PF_Fixed)((F)*65536 + (((F) < 0) ? -0.5 : 0.5)))
 #endif
 
 #ifndef INT2FIX

@@ -263,9 +263,27 @@ TEST(SmartRenderCpuTest, CheckoutsCheckInsAndErrorPrecedence)
         {"input checkout fails", true, 0, false, kOutputOk, -1, 518, {0}, {}, 0, false},
         {"matte checkout fails", true, 1, false, kOutputOk, -1, 518, {0, 1}, {0}, 0, false},
         {"output checkout fails", true, -1, true, kOutputOk, -1, 518, {0, 1}, {0, 1}, 1, false},
-        {"output without data", true, -1, false, kOutputNoData, 1, PF_Err_BAD_CALLBACK_PARAM, {0, 1}, {0, 1}, 1,
+        {"output without data",
+         true,
+         -1,
+         false,
+         kOutputNoData,
+         1,
+         PF_Err_BAD_CALLBACK_PARAM,
+         {0, 1},
+         {0, 1},
+         1,
          false},
-        {"no output world", true, -1, false, kOutputNull, -1, PF_Err_BAD_CALLBACK_PARAM, {0, 1}, {0, 1}, 1,
+        {"no output world",
+         true,
+         -1,
+         false,
+         kOutputNull,
+         -1,
+         PF_Err_BAD_CALLBACK_PARAM,
+         {0, 1},
+         {0, 1},
+         1,
          false},
         {"check-in fails after rendering", true, -1, false, kOutputOk, 0, 518, {0, 1}, {0, 1}, 1, true},
     };
@@ -275,7 +293,7 @@ TEST(SmartRenderCpuTest, CheckoutsCheckInsAndErrorPrecedence)
         frame.output.Fill({0.25f, 0.5f, 0.75f, 1.0f});
         PF_EffectWorld no_data = frame.output.world();
         no_data.data = nullptr;
-        frame.host.output_world = c.output == kOutputOk     ? &frame.output.world()
+        frame.host.output_world = c.output == kOutputOk       ? &frame.output.world()
                                   : c.output == kOutputNoData ? &no_data
                                                               : nullptr;
         frame.host.fail_pixel_checkout = c.fail_checkout;
