@@ -74,7 +74,7 @@ FrameBlurs MakeFrameBlurs(const PF_EffectWorld &input, const EffectSettings &set
                           const MatteField *matte)
 {
     FrameBlurs blurs;
-    const float s = settings.blur_intensity * 0.1f;
+    const float s = BlurStrength(settings);
     if (!(s > 0.001f)) {
         return blurs;
     }

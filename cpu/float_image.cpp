@@ -47,12 +47,6 @@ template <typename Word, unsigned kBits> Word PackChannels(const FloatPixel &pix
 
 } // namespace
 
-bool FloatImage::IsUsable() const
-{
-    return width >= 1 && height >= 1 &&
-           pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-}
-
 template <typename Pixel> FloatImage ToFloatImage(const PF_EffectWorld &world)
 {
     FloatImage image;
@@ -65,13 +59,10 @@ template <typename Pixel> FloatImage ToFloatImage(const PF_EffectWorld &world)
     image.width = world.width;
     image.height = world.height;
 
-    using Traits = PixelTraits<Pixel>;
     for (A_long y = 0; y < world.height; ++y) {
         FloatPixel *row = image.pixels.data() + static_cast<std::size_t>(y) * width;
         for (A_long x = 0; x < world.width; ++x) {
-            const Pixel &p = *WorldPixelAt<Pixel>(world, x, y);
-            row[x] = {Traits::ToFloat(p.alpha), Traits::ToFloat(p.red), Traits::ToFloat(p.green),
-                      Traits::ToFloat(p.blue)};
+            row[x] = ToFloatPixel(*WorldPixelAt<Pixel>(world, x, y));
         }
     }
     return image;

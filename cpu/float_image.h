@@ -2,6 +2,7 @@
 // every depth and floats.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -25,7 +26,11 @@ struct FloatImage {
 
     // Both sizes at least 1 and exactly width * height pixels; anything else is
     // treated as absent by every consumer.
-    bool IsUsable() const;
+    bool IsUsable() const
+    {
+        return width >= 1 && height >= 1 &&
+               pixels.size() == static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
 };
 
 template <typename Pixel> FloatImage ToFloatImage(const PF_EffectWorld &world);

@@ -8,18 +8,6 @@ namespace prismora {
 
 namespace {
 
-// Kernel reach in standard deviations for each quality.
-float ReachForQuality(int32_t quality)
-{
-    if (quality == 1) {
-        return 2.5f;
-    }
-    if (quality == 3) {
-        return 3.5f;
-    }
-    return 3.0f;
-}
-
 // Every strength that is not above 0.001 (a NaN included) means no blur.
 bool IsNegligible(float strength)
 {
@@ -75,6 +63,17 @@ void BlurRow(const FloatImage &source, const std::vector<float> &kernel, A_long 
 
 } // namespace
 
+float BlurReachForQuality(int32_t quality)
+{
+    if (quality == 1) {
+        return 2.5f;
+    }
+    if (quality == 3) {
+        return 3.5f;
+    }
+    return 3.0f;
+}
+
 std::vector<float> GaussianKernel(float strength, int32_t quality)
 {
     if (IsNegligible(strength)) {
@@ -82,7 +81,7 @@ std::vector<float> GaussianKernel(float strength, int32_t quality)
     }
     const float scaled = strength * 0.42f;
     const float sigma = scaled > 0.35f ? scaled : 0.35f;
-    const float reach = ceilf(sigma * ReachForQuality(quality));
+    const float reach = ceilf(sigma * BlurReachForQuality(quality));
     // A reach beyond 32 bits cannot be converted, let alone allocated.
     if (!(reach < 2147483648.0f)) {
         throw std::length_error("vector too long");

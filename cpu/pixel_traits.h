@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "AE_Effect.h"
+#include "cpu/float_image.h"
 
 namespace prismora {
 
@@ -27,6 +28,14 @@ template <> struct PixelTraits<PF_PixelFloat> {
     static constexpr int kBitDepth = 32;
     static float ToFloat(PF_FpShort v) { return v; }
 };
+
+// A host pixel as floats, each channel through its depth's scale.
+template <typename Pixel> inline FloatPixel ToFloatPixel(const Pixel &p)
+{
+    using Traits = PixelTraits<Pixel>;
+    return {Traits::ToFloat(p.alpha), Traits::ToFloat(p.red), Traits::ToFloat(p.green),
+            Traits::ToFloat(p.blue)};
+}
 
 // Pixel (x, y) of a world; rowbytes is signed, so padded and bottom-up worlds work.
 template <typename Pixel> inline const Pixel *WorldPixelAt(const PF_EffectWorld &world, A_long x, A_long y)

@@ -231,7 +231,7 @@ PF_Err RenderFrame(PF_InData *in_data, PF_OutData *out_data, const PF_SmartRende
         err = GetDeviceMemory(*gpu_suite.get(), effect_ref, input, matte, output, memory);
     }
 
-    const float radius = settings.blur_intensity * 0.1f;
+    const float radius = BlurStrength(settings);
     // Full Frame without a matte shows the source, so nothing would read the blurs.
     // A NaN radius fails the comparison and turns the blur off.
     const bool blur_enabled = radius > 0.001f && !(settings.glass_mode == 2 && matte == nullptr);
@@ -312,7 +312,7 @@ TPCudaPrismoraParams FillPrismoraParams(const PreRenderData &frame, const GpuFra
     p.distortion_scale = s.distortion_scale;
     p.edge_range = s.edge_range;
     p.edge_visibility = s.edge_visibility;
-    p.blur_radius = s.blur_intensity * 0.1f;
+    p.blur_radius = BlurStrength(s);
     p.chromatic_shift = s.chromatic_shift;
     p.chromatic_range = s.chromatic_range;
     p.tint_multiplier = s.tint_multiplier;

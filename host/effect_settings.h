@@ -34,6 +34,12 @@ struct EffectSettings {
     bool clamp_edges = false;
 };
 
+// The strength of the full blur (half of it for the half blur) that Blur Intensity asks for.
+inline float BlurStrength(const EffectSettings &settings)
+{
+    return settings.blur_intensity * 0.1f;
+}
+
 // Resolves the settings from a parameter pointer table indexed by parameter
 // index (30 entries). The table and any entry may be null.
 EffectSettings ReadEffectSettings(PF_ParamDef *const *params);

@@ -5,7 +5,6 @@
 
 namespace prismora {
 
-// The parameter indices the host knows the effect's parameters by.
 enum ParamIndex : int32_t {
     kParamInput = 0,
     kParamMainGroupStart = 1,

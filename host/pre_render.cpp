@@ -9,6 +9,7 @@
 #include <new>
 
 #include "cpu/float_image.h"
+#include "cpu/gaussian_blur.h"
 #include "diag/log.h"
 #include "host/gpu_path.h"
 #include "host/layer_checkouts.h"
@@ -223,7 +224,7 @@ A_long RequestExpansion(const EffectSettings &settings, const PF_LRect &request)
         const float height = static_cast<float>(static_cast<int64_t>(request.bottom) - request.top);
         r = std::max(height, width) * 0.5f;
     }
-    const float q = settings.quality == 1 ? 2.5f : (settings.quality == 3 ? 3.5f : 3.0f);
+    const float q = BlurReachForQuality(settings.quality);
     const float m = AtLeastZero(settings.blur_intensity) * 0.1f * 0.42f * q +
                     r * AtLeastZero(settings.distortion_scale) + AtLeastZero(settings.chromatic_shift) + 8.0f;
     // Values outside the declared ranges (a host that does not enforce them) must

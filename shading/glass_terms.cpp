@@ -6,16 +6,6 @@
 
 namespace prismora {
 
-namespace {
-
-// A band proportional to the panel's smaller side, never under 0.75 pixels; none at all for a range of 0.
-float BandWidth(float range, float min_side)
-{
-    return 0.0f >= range ? 0.0f : MaxF(range * min_side, 0.75f);
-}
-
-} // namespace
-
 GlassTerms ComputeGlassTerms(const ShapeSample &shape, const EffectSettings &settings, float y)
 {
     GlassTerms t;
@@ -35,7 +25,7 @@ GlassTerms ComputeGlassTerms(const ShapeSample &shape, const EffectSettings &set
     t.offset_y = t.lens * shape.panel_height * 0.5f * shape.dir_y * strength;
 
     // Full blur in the flat middle, half as much where the lens bends most.
-    t.blur_max = settings.blur_intensity * 0.1f;
+    t.blur_max = BlurStrength(settings);
     t.blur_amount = (1.0f - t.lens * 0.5f) * t.blur_max;
 
     t.rim_inner = 1.0f - SmoothStep(0.0f, MaxF(t.rim_w * 0.1f, 2.0f), t.depth_px);

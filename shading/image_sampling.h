@@ -67,13 +67,9 @@ inline FloatPixel SampleWorldBilinear(const PF_EffectWorld &world, float x, floa
     if (world.data == nullptr || world.width < 1 || world.height < 1) {
         return FloatPixel{};
     }
-    using Traits = PixelTraits<Pixel>;
-    return detail::SampleBilinear(world.width, world.height, x, y, clamp_edges,
-                                  [&world](A_long col, A_long row) {
-                                      const Pixel &p = *WorldPixelAt<Pixel>(world, col, row);
-                                      return FloatPixel{Traits::ToFloat(p.alpha), Traits::ToFloat(p.red),
-                                                        Traits::ToFloat(p.green), Traits::ToFloat(p.blue)};
-                                  });
+    return detail::SampleBilinear(
+        world.width, world.height, x, y, clamp_edges,
+        [&world](A_long col, A_long row) { return ToFloatPixel(*WorldPixelAt<Pixel>(world, col, row)); });
 }
 
 inline FloatPixel SampleFloatImageBilinear(const FloatImage &image, float x, float y, bool clamp_edges)
@@ -96,10 +92,7 @@ inline FloatPixel SampleBlurred(const PF_EffectWorld &world, const FloatImage *h
                                 const FloatImage *full_blur, float x, float y, float blur_amount,
                                 float blur_max, bool clamp_edges)
 {
-    if (blur_amount <= 0.001f) {
-        return SampleWorldBilinear<Pixel>(world, x, y, clamp_edges);
-    }
-    if (full_blur == nullptr || !full_blur->IsUsable() || blur_max <= 0.001f) {
+    if (blur_amount <= 0.001f || full_blur == nullptr || !full_blur->IsUsable() || blur_max <= 0.001f) {
         return SampleWorldBilinear<Pixel>(world, x, y, clamp_edges);
     }
     const FloatPixel sharp = SampleWorldBilinear<Pixel>(world, x, y, clamp_edges);

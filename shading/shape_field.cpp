@@ -80,6 +80,11 @@ float RoundedBoxDistance(float px, float py, float half_w, float half_h, float r
     return sqrtf(ox * ox + oy * oy) + MinF(MaxF(qx, qy), 0.0f) - r;
 }
 
+float BandWidth(float range, float min_side)
+{
+    return 0.0f >= range ? 0.0f : MaxF(range * min_side, 0.75f);
+}
+
 ShapeSample ComputeRectShape(const EffectSettings &settings, float x, float y)
 {
     ShapeSample sample;
@@ -188,8 +193,7 @@ void FinishShape(ShapeSample &sample, const EffectSettings &settings)
 
     // Without a rim width the equal-edges step gives 1 for every depth, so the
     // edge factor is 0 across the whole panel.
-    const float rim_width =
-        0.0f >= settings.edge_range ? 0.0f : MaxF(sample.min_side * settings.edge_range, 0.75f);
+    const float rim_width = BandWidth(settings.edge_range, sample.min_side);
     sample.edge_factor = 1.0f - SmoothStep(0.0f, rim_width, sample.depth);
 
     const Vec2 dir = Normalize2(sample.local_x, sample.local_y);

@@ -36,6 +36,9 @@ struct Vec2 {
 float SmoothStep(float edge0, float edge1, float v);
 Vec2 Normalize2(float x, float y);
 float RoundedBoxDistance(float px, float py, float half_w, float half_h, float radius);
+// A band proportional to the panel's smaller side, never under 0.75 pixels;
+// none at all for a range of 0 (the rim and the colour split use it).
+float BandWidth(float range, float min_side);
 
 ShapeSample ComputeRectShape(const EffectSettings &settings, float x, float y);
 ShapeSample ComputeMatteShape(const MatteField &matte, const EffectSettings &settings, float x, float y);
