@@ -12,10 +12,10 @@
 
 namespace {
 
+using prismora::hostsim::FormatForDepth;
 using prismora::hostsim::FrameJob;
 using prismora::hostsim::FrameResult;
 using prismora::hostsim::Host;
-using prismora::hostsim::PixelFormat;
 using prismora::hostsim::World;
 
 constexpr A_long kWidth = 1920;
@@ -33,16 +33,11 @@ Host &TheHost()
     return *host;
 }
 
-PixelFormat FormatOf(int bits)
-{
-    return bits == 32 ? PixelFormat::kArgb128 : (bits == 16 ? PixelFormat::kArgb64 : PixelFormat::kArgb32);
-}
-
 // Detail at every scale, so the blur and the refraction read varied pixels:
 // a colour wheel over ramps, a fine checkerboard and thin diagonal lines.
 World TestImage(int bits)
 {
-    World w(kWidth, kHeight, FormatOf(bits));
+    World w(kWidth, kHeight, FormatForDepth(bits));
     for (A_long y = 0; y < kHeight; ++y) {
         for (A_long x = 0; x < kWidth; ++x) {
             const float u = static_cast<float>(x) / kWidth;
@@ -61,7 +56,7 @@ World TestImage(int bits)
 // An opaque rounded blob over the middle third of the frame's area.
 World ThirdMatte(int bits)
 {
-    World w(kWidth, kHeight, FormatOf(bits));
+    World w(kWidth, kHeight, FormatForDepth(bits));
     const float rx = 0.5f * kWidth * 0.6f;
     const float ry = 0.5f * kHeight * 0.7f; // pi * rx * ry is about a third of the frame
     for (A_long y = 0; y < kHeight; ++y) {

@@ -22,13 +22,22 @@ std::string Hex(uint32_t value)
 
 // The host's version packing: build 0-8, stage 9-10, bug fix 11-14, minor
 // 15-18, major 19-21 with its high bits in 26-29.
+unsigned VersionMajor(A_u_long v)
+{
+    return ((v >> 19) & 0x7u) | (((v >> 26) & 0xFu) << 3);
+}
+
+unsigned VersionMinor(A_u_long v)
+{
+    return (v >> 15) & 0xFu;
+}
+
 std::string VersionText(A_u_long v)
 {
-    const unsigned major = ((v >> 19) & 0x7u) | (((v >> 26) & 0xFu) << 3);
     const char *stages[] = {"develop", "alpha", "beta", "release"};
     std::ostringstream text;
-    text << major << "." << ((v >> 15) & 0xFu) << "." << ((v >> 11) & 0xFu) << " " << stages[(v >> 9) & 0x3u]
-         << " build " << (v & 0x1FFu) << " (" << v << ")";
+    text << VersionMajor(v) << "." << VersionMinor(v) << "." << ((v >> 11) & 0xFu) << " "
+         << stages[(v >> 9) & 0x3u] << " build " << (v & 0x1FFu) << " (" << v << ")";
     return text.str();
 }
 
@@ -107,8 +116,8 @@ void RunInfo(std::ostream &out)
     row("out_flags", Hex(pipl.global_flags), Hex(answers.out_flags), true);
     row("out_flags2", Hex(pipl.global_flags2), Hex(answers.out_flags2), true);
     // The about text opens with the name and version the PiPL declares.
-    const std::string expected = pipl.name + " v" + std::to_string((pipl.effect_version >> 19) & 0x7u) + "." +
-                                 std::to_string((pipl.effect_version >> 15) & 0xFu);
+    const std::string expected = pipl.name + " v" + std::to_string(VersionMajor(pipl.effect_version)) + "." +
+                                 std::to_string(VersionMinor(pipl.effect_version));
     const std::string first_line = answers.about.substr(0, answers.about.find('\r'));
     row("about", expected, first_line, true);
     out << "about text    \"" << Visible(answers.about) << "\"\n";

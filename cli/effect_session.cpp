@@ -134,67 +134,37 @@ hostsim::RenderPath PathFor(const hostsim::ParamSet &params, const ParamCatalog 
 
 } // namespace
 
-struct EffectSession::State {
-    State(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
-        : host(plugin, hostsim::HostOptions{.gpu_device = gpu})
-    {
-    }
-    hostsim::Host host;
-};
-
 EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
-    : state_(std::make_unique<State>(plugin, gpu))
+    : host_(plugin, hostsim::HostOptions{.gpu_device = gpu})
 {
-    hostsim::Host &host = state_->host;
-    if (const PF_Err err = host.GlobalSetup(); err != PF_Err_NONE) {
+    if (const PF_Err err = host_.GlobalSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_GLOBAL_SETUP);
     }
-    if (const PF_Err err = host.ParamsSetup(); err != PF_Err_NONE) {
+    if (const PF_Err err = host_.ParamsSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_PARAMS_SETUP);
     }
     // After Effects offers its GPU devices before the first frame.
-    if (const PF_Err err = host.GpuDeviceSetup(); err != PF_Err_NONE) {
+    if (const PF_Err err = host_.GpuDeviceSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_GPU_DEVICE_SETUP);
     }
-    const hostsim::ParamSet &params = host.params();
     std::vector<ParamDecl> decls;
-    for (A_long index = 1; index < params.size(); ++index) {
-        ParamDecl decl = MakeParamDecl(index, params.def(index));
-        // The host's own copies of the texts, in case the record's were cut.
-        decl.name = params.name(index);
-        decl.key = SnakeCase(decl.name);
-        if (params.type(index) == PF_Param_POPUP) {
-            decl.choices = params.choices(index);
-        }
-        decls.push_back(std::move(decl));
+    for (PF_ParamIndex index = 1; index < host_.params().size(); ++index) {
+        decls.push_back(MakeParamDecl(host_.params(), index));
     }
     catalog_ = ParamCatalog(std::move(decls));
 }
 
-EffectSession::~EffectSession() = default;
-
-const hostsim::PiPL &EffectSession::pipl() const
-{
-    return state_->host.pipl();
-}
-
-hostsim::Books &EffectSession::books()
-{
-    return state_->host.books();
-}
-
 EffectAnswers EffectSession::answers()
 {
-    const hostsim::GlobalInfo &global = state_->host.global();
-    return {state_->host.About(), global.my_version, global.out_flags, global.out_flags2};
+    const hostsim::GlobalInfo &global = host_.global();
+    return {host_.About(), global.my_version, global.out_flags, global.out_flags2};
 }
 
 HostImage EffectSession::Render(const HostImage &input, const HostImage *matte,
                                 const std::map<int, PF_ParamDef> &values, const FrameOptions &options)
 {
-    hostsim::Host &host = state_->host;
     const hostsim::World input_world = ToWorld(input);
-    hostsim::FrameJob job = host.NewFrame(input_world, input.depth());
+    hostsim::FrameJob job = host_.NewFrame(input_world, input.depth());
     for (const auto &[index, def] : values) {
         ApplyValue(job.params, index, def);
     }
@@ -212,13 +182,13 @@ HostImage EffectSession::Render(const HostImage &input, const HostImage *matte,
     job.tile_width = options.tile_width;
     job.tile_height = options.tile_height;
 
-    const hostsim::FrameResult result = host.Render(job);
+    const hostsim::FrameResult result = host_.Render(job);
     Report(result, options);
     if (result.err != PF_Err_NONE) {
         ThrowEffectError(result.err, result.failed_command, result.message);
     }
     if (options.report) {
-        for (const std::string &problem : host.books().Imbalances()) {
+        for (const std::string &problem : host_.books().Imbalances()) {
             options.report("host books: " + problem);
         }
     }

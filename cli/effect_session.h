@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "AE_Effect.h"
@@ -38,22 +37,22 @@ struct FrameOptions {
 
 class EffectSession {
 public:
-    // Loads the plug-in and runs global and parameter set-up; an effect error
-    // throws EffectError, a library that cannot be loaded UsageError.
+    // Loads the plug-in and runs global, parameter and GPU device set-up; an
+    // effect error throws EffectError, a library that cannot be loaded or a
+    // broken host contract HostError.
     // The GPU device is the first CUDA device when there is one, unless the
     // caller chooses (the tests use the emulated one).
     explicit EffectSession(const std::filesystem::path &plugin,
                            hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent);
-    ~EffectSession();
     EffectSession(const EffectSession &) = delete;
     EffectSession &operator=(const EffectSession &) = delete;
 
     // The declarations as the host received them, parameters 1 onwards.
     const ParamCatalog &catalog() const { return catalog_; }
-    const hostsim::PiPL &pipl() const;
+    const hostsim::PiPL &pipl() const { return host_.pipl(); }
     EffectAnswers answers();
     // The host's books: what the effect took and returned, and failure injection.
-    hostsim::Books &books();
+    hostsim::Books &books() { return host_.books(); }
 
     // Renders input (origin (0, 0)) at its depth with the given values (by
     // parameter index) over the declared defaults; matte, when given, is the
@@ -62,8 +61,7 @@ public:
                      const FrameOptions &options);
 
 private:
-    struct State;
-    std::unique_ptr<State> state_;
+    hostsim::Host host_;
     ParamCatalog catalog_;
 };
 

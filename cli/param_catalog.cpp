@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstring>
 
 namespace prismora::cli {
 
@@ -25,35 +24,18 @@ std::string SnakeCase(std::string_view name)
     return key;
 }
 
-std::vector<std::string> SplitChoices(const char *names)
-{
-    std::vector<std::string> choices;
-    if (names == nullptr) {
-        return choices;
-    }
-    std::string_view rest(names);
-    for (;;) {
-        const size_t bar = rest.find('|');
-        choices.emplace_back(rest.substr(0, bar));
-        if (bar == std::string_view::npos) {
-            break;
-        }
-        rest.remove_prefix(bar + 1);
-    }
-    return choices;
-}
-
-ParamDecl MakeParamDecl(int index, const PF_ParamDef &def)
+ParamDecl MakeParamDecl(const hostsim::ParamSet &params, PF_ParamIndex index)
 {
     ParamDecl decl;
     decl.index = index;
-    decl.def = def;
-    decl.name.assign(def.PF_DEF_NAME, strnlen(def.PF_DEF_NAME, sizeof(def.PF_DEF_NAME)));
+    decl.def = params.def(index);
+    decl.name = params.name(index);
     decl.key = SnakeCase(decl.name);
-    if (def.param_type == PF_Param_POPUP) {
-        decl.choices = SplitChoices(def.u.pd.u.namesptr);
+    decl.choices = params.choices(index);
+    // The texts are kept above; the record must not point into the host.
+    if (decl.def.param_type == PF_Param_POPUP) {
         decl.def.u.pd.u.namesptr = nullptr;
-    } else if (def.param_type == PF_Param_CHECKBOX) {
+    } else if (decl.def.param_type == PF_Param_CHECKBOX) {
         decl.def.u.bd.u.nameptr = nullptr;
     }
     return decl;
@@ -95,19 +77,18 @@ std::string ParamCatalog::keys() const
     return list;
 }
 
-namespace {
-
-// Slider values as the user types them: no trailing zeros beyond the value.
-std::string Number(double value)
+std::string FormatNumber(double value)
 {
     char text[32];
     std::snprintf(text, sizeof(text), "%g", value);
     return text;
 }
 
+namespace {
+
 std::string Fixed(PF_Fixed value)
 {
-    return Number(static_cast<double>(value) / 65536.0);
+    return FormatNumber(static_cast<double>(value) / 65536.0);
 }
 
 } // namespace
@@ -141,7 +122,7 @@ std::string DescribeDefault(const ParamDecl &decl)
     const PF_ParamDefUnion &u = decl.def.u;
     switch (decl.def.param_type) {
     case PF_Param_FLOAT_SLIDER:
-        return Number(u.fs_d.dephault) +
+        return FormatNumber(u.fs_d.dephault) +
                ((u.fs_d.display_flags & PF_ValueDisplayFlag_PERCENT) != 0 ? " %" : "");
     case PF_Param_POPUP: {
         const int value = u.pd.dephault;
@@ -172,9 +153,9 @@ std::string DescribeRange(const ParamDecl &decl)
     const PF_ParamDefUnion &u = decl.def.u;
     switch (decl.def.param_type) {
     case PF_Param_FLOAT_SLIDER:
-        return "valid " + Number(u.fs_d.valid_min) + " to " + Number(u.fs_d.valid_max) + ", slider " +
-               Number(u.fs_d.slider_min) + " to " + Number(u.fs_d.slider_max) + ", " +
-               std::to_string(u.fs_d.precision) + " decimals";
+        return "valid " + FormatNumber(u.fs_d.valid_min) + " to " + FormatNumber(u.fs_d.valid_max) +
+               ", slider " + FormatNumber(u.fs_d.slider_min) + " to " + FormatNumber(u.fs_d.slider_max) +
+               ", " + std::to_string(u.fs_d.precision) + " decimals";
     case PF_Param_POPUP: {
         std::string list;
         for (size_t i = 0; i < decl.choices.size(); ++i) {

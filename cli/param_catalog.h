@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
+#include "hostsim/param_set.h"
 
 namespace prismora::cli {
 
@@ -22,11 +23,8 @@ struct ParamDecl {
 // "Glass Width" -> "glass_width"; runs of other characters become one '_'.
 std::string SnakeCase(std::string_view name);
 
-// Splits a popup's choice string "Low|Mid|High".
-std::vector<std::string> SplitChoices(const char *names);
-
-// One entry per declaration; index is the host's parameter index.
-ParamDecl MakeParamDecl(int index, const PF_ParamDef &def);
+// The entry for the host's parameter `index`, with the host's copies of its texts.
+ParamDecl MakeParamDecl(const hostsim::ParamSet &params, PF_ParamIndex index);
 
 // Whether --set can change the parameter (groups and layers cannot).
 bool IsSettable(const ParamDecl &decl);
@@ -45,6 +43,9 @@ public:
 private:
     std::vector<ParamDecl> decls_;
 };
+
+// A number as the user types it: "%g", no trailing zeros.
+std::string FormatNumber(double value);
 
 // A one-line description of the parameter's type, default and range or
 // choices, as `prismora params` lists it.

@@ -3,7 +3,6 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include "cli/cli_error.h"
@@ -74,13 +73,6 @@ std::string Quoted(std::string_view text)
     return "\"" + std::string(text) + "\"";
 }
 
-std::string Number(double value)
-{
-    char text[32];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
 void SetSlider(const ParamDecl &decl, std::string_view text, PF_ParamDef &def)
 {
     double value = 0.0;
@@ -89,7 +81,8 @@ void SetSlider(const ParamDecl &decl, std::string_view text, PF_ParamDef &def)
     }
     const PF_FloatSliderDef &fs = decl.def.u.fs_d;
     if (value < fs.valid_min || value > fs.valid_max) {
-        Refuse(decl, Number(value) + " is outside " + Number(fs.valid_min) + " to " + Number(fs.valid_max));
+        Refuse(decl, FormatNumber(value) + " is outside " + FormatNumber(fs.valid_min) + " to " +
+                         FormatNumber(fs.valid_max));
     }
     def.u.fs_d.value = value;
 }
@@ -187,7 +180,8 @@ PF_Fixed PixelsToFixed(double pixels, std::string_view key)
 {
     const double fixed = std::round(pixels * 65536.0);
     if (!(fixed >= std::numeric_limits<PF_Fixed>::min() && fixed <= std::numeric_limits<PF_Fixed>::max())) {
-        throw UsageError("--set " + std::string(key) + ": " + Number(pixels) + " pixels is too far out");
+        throw UsageError("--set " + std::string(key) + ": " + FormatNumber(pixels) +
+                         " pixels is too far out");
     }
     return static_cast<PF_Fixed>(fixed);
 }

@@ -11,6 +11,15 @@ long Lookup(const std::map<std::string, long, std::less<>> &map, std::string_vie
     return it == map.end() ? 0 : it->second;
 }
 
+void Increment(std::map<std::string, long, std::less<>> &map, std::string_view key)
+{
+    auto it = map.find(key);
+    if (it == map.end()) {
+        it = map.emplace(std::string(key), 0).first;
+    }
+    ++it->second;
+}
+
 } // namespace
 
 void Books::FailNthCall(std::string_view callback, int nth, PF_Err code)
@@ -22,11 +31,7 @@ void Books::FailNthCall(std::string_view callback, int nth, PF_Err code)
 PF_Err Books::OnCall(std::string_view callback)
 {
     std::lock_guard lock(mutex_);
-    auto it = calls_.find(callback);
-    if (it == calls_.end()) {
-        it = calls_.emplace(std::string(callback), 0).first;
-    }
-    ++it->second;
+    Increment(calls_, callback);
     PF_Err injected = PF_Err_NONE;
     auto [first, last] = plans_.equal_range(callback);
     while (first != last) {
@@ -49,28 +54,10 @@ long Books::Calls(std::string_view callback) const
     return Lookup(calls_, callback);
 }
 
-long Books::SuiteAcquires(std::string_view suite) const
-{
-    std::lock_guard lock(mutex_);
-    return Lookup(acquires_, suite);
-}
-
-long Books::SuiteReleases(std::string_view suite) const
-{
-    std::lock_guard lock(mutex_);
-    return Lookup(releases_, suite);
-}
-
 BookTotals Books::Totals() const
 {
     std::lock_guard lock(mutex_);
     return totals_;
-}
-
-std::vector<std::string> Books::Problems() const
-{
-    std::lock_guard lock(mutex_);
-    return problems_;
 }
 
 std::vector<std::string> Books::Imbalances() const
@@ -123,12 +110,7 @@ void Books::Note(std::string problem)
 void Books::AddSuite(std::string_view suite, bool acquired)
 {
     std::lock_guard lock(mutex_);
-    auto &map = acquired ? acquires_ : releases_;
-    auto it = map.find(suite);
-    if (it == map.end()) {
-        it = map.emplace(std::string(suite), 0).first;
-    }
-    ++it->second;
+    Increment(acquired ? acquires_ : releases_, suite);
 }
 
 } // namespace prismora::hostsim

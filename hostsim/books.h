@@ -42,10 +42,7 @@ public:
     PF_Err OnCall(std::string_view callback);
 
     long Calls(std::string_view callback) const;
-    long SuiteAcquires(std::string_view suite) const;
-    long SuiteReleases(std::string_view suite) const;
     BookTotals Totals() const;
-    std::vector<std::string> Problems() const;
 
     // Every way the books do not balance, plus every problem noted, one line
     // each; empty when the effect returned all it took.

@@ -25,7 +25,7 @@ enum class RenderPath {
 struct NullInjection {
     bool in_data = false;            // every command of the frame
     bool pre_render_extra = false;   // PF_Cmd_SMART_PRE_RENDER's extra
-    bool smart_render_extra = false; // PF_Cmd_SMART_RENDER's extra
+    bool smart_render_extra = false; // PF_Cmd_SMART_RENDER's (and _GPU's) extra
     bool pre_render_data = false;    // smart render's input->pre_render_data
     bool input_pixels = false;       // checkout_layer_pixels(0) succeeds with no world
     bool output_data = false;        // the output world's data (checkout_output and plain render)
@@ -59,7 +59,7 @@ struct TileReport {
     PF_LRect rect{};
     PF_Err pre_render_err = PF_Err_NONE;
     PF_Err render_err = PF_Err_NONE;
-    bool rendered = false;               // smart render was sent
+    bool rendered = false;               // a smart render answered (a GPU decline does not count)
     bool gpu_render_sent = false;        // PF_Cmd_SMART_RENDER_GPU was sent
     PF_Err gpu_render_err = PF_Err_NONE; // its answer
     // Which renderer produced the pixels, and why: "gpu", "gpu: error N",

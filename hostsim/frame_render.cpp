@@ -112,9 +112,8 @@ FrameResult Host::Render(const FrameJob &job)
         values.SetLayer(i, &layers.back());
     }
 
-    FrameResult result =
-        job.path == RenderPath::kLegacy ? RenderLegacy(job, values, input) : RenderSmart(job, values, input);
-    return result;
+    return job.path == RenderPath::kLegacy ? RenderLegacy(job, values, input)
+                                           : RenderSmart(job, values, input);
 }
 
 FrameResult Host::RenderSmart(const FrameJob &job, const ParamSet &values, const World &input)

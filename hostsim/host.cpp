@@ -37,7 +37,7 @@ PiPL CheckedPiPL(const std::filesystem::path &library)
 } // namespace
 
 Host::Host(const std::filesystem::path &library, HostOptions options)
-    : path_(library), options_(options), pipl_(CheckedPiPL(library)), library_(library)
+    : options_(options), pipl_(CheckedPiPL(library)), library_(library)
 {
     entry_ = reinterpret_cast<PF_FilterProc>(library_.Symbol(pipl_.entry_point.c_str()));
     if (!entry_) {

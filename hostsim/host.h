@@ -74,7 +74,6 @@ public:
     Host &operator=(const Host &) = delete;
 
     const PiPL &pipl() const { return pipl_; }
-    const std::filesystem::path &library_path() const { return path_; }
     void *Symbol(const char *name) const { return library_.Symbol(name); }
 
     // PF_Cmd_ABOUT: the effect's return message.
@@ -112,8 +111,6 @@ public:
     std::vector<FrameResult> RenderAll(const std::vector<FrameJob> &jobs, int threads);
 
     Books &books() { return books_; }
-    // Where further suites (the GPU device suite) are registered.
-    SuiteTable &suites() { return suites_; }
 
 private:
     PF_Err Send(CallContext &ctx, PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data,
@@ -131,7 +128,6 @@ private:
                        FrameResult &result);
     void GpuDeviceSetdown();
 
-    std::filesystem::path path_;
     HostOptions options_;
     PiPL pipl_;
     DynamicLibrary library_;

@@ -11,7 +11,7 @@ enum class PixelFormat {
     kArgb32,    // 8 bits per channel: alpha, red, green, blue bytes
     kArgb64,    // 16 bits per channel, white at 32768
     kArgb128,   // 32-bit float per channel
-    kGpuBgra128 // device frames: blue, green, red, alpha floats, data NULL (GPU frames, not yet hosted)
+    kGpuBgra128 // device frames: blue, green, red, alpha floats, data NULL (GpuWorld, never a World)
 };
 
 int BytesPerPixel(PixelFormat format);

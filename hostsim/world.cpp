@@ -31,8 +31,8 @@ World::World()
 World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout) : format_(format)
 {
     if (format == PixelFormat::kGpuBgra128) {
-        // Device frames come with the GPU device suite; this host renders CPU frames.
-        throw HostError("GPU worlds are not hosted by this build of the simulated host");
+        // Device frames live in device memory: GpuWorld (gpu_world.h) holds them.
+        throw HostError("a World holds CPU pixels; GPU frames are GpuWorlds");
     }
     if (width < 0 || height < 0 || layout.row_padding_bytes < 0) {
         throw HostError("a world cannot have a negative size (" + std::to_string(width) + " x " +
@@ -113,15 +113,6 @@ void World::Set(A_long x, A_long y, const FloatArgb &v)
     }
 }
 
-void World::Fill(const FloatArgb &p)
-{
-    for (A_long y = 0; y < height(); ++y) {
-        for (A_long x = 0; x < width(); ++x) {
-            Set(x, y, p);
-        }
-    }
-}
-
 World World::Clone(WorldLayout layout) const
 {
     World out(width(), height(), format_, layout);
@@ -135,17 +126,6 @@ World World::Clone(WorldLayout layout) const
 World World::Clone() const
 {
     return Clone({0, origin_x(), origin_y()});
-}
-
-World World::ConvertedTo(PixelFormat format) const
-{
-    World out(width(), height(), format, {0, origin_x(), origin_y()});
-    for (A_long y = 0; y < height(); ++y) {
-        for (A_long x = 0; x < width(); ++x) {
-            out.Set(x, y, Get(x, y));
-        }
-    }
-    return out;
 }
 
 World World::Crop(const PF_LRect &rect, A_long row_padding_bytes) const

@@ -67,12 +67,9 @@ public:
     FloatArgb Get(A_long x, A_long y) const;
     // 8 and 16 bits: clamped to 0..1 and rounded half up (NaN gives 0); float as given.
     void Set(A_long x, A_long y, const FloatArgb &p);
-    void Fill(const FloatArgb &p);
 
     World Clone(WorldLayout layout) const; // same pixels and format, new layout
     World Clone() const;
-    // The same pixels in another format, through floats as Get and Set convert them.
-    World ConvertedTo(PixelFormat format) const;
     // A new world holding rect (layer coordinates, inside this world) with its
     // origin at rect's top-left.
     World Crop(const PF_LRect &rect, A_long row_padding_bytes = 0) const;
