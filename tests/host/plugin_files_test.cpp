@@ -109,7 +109,9 @@ TEST(PiPL, ResourceScriptCompilesToTheSameBytes)
     const std::filesystem::path rc = PluginDir() / "T_Prismora_PiPL.rc";
     const std::filesystem::path res =
         std::filesystem::temp_directory_path() / ("prismora_pipl_" + std::to_string(::getpid()) + ".res");
-    const std::string command = "llvm-rc /FO '" + res.string() + "' '" + rc.string() + "'";
+    // "--" ends the options: llvm-rc takes a path such as /check/... for its
+    // /C (code page) option otherwise.
+    const std::string command = "llvm-rc /FO '" + res.string() + "' -- '" + rc.string() + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const Bytes compiled = ReadFile(res);
     std::filesystem::remove(res);
