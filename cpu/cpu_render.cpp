@@ -3,10 +3,11 @@
 #include <cstdint>
 
 #include "cpu/gaussian_blur.h"
-#include "cpu/pixel_traits.h"
-#include "host/layer_checkouts.h"
-#include "host/pre_render_data.h"
-#include "shading/glass_shader.h"
+#include "cpu/matte_field_builder.h"
+#include "model/glass_shader.h"
+#include "model/layer_checkouts.h"
+#include "model/pixel_traits.h"
+#include "model/pre_render_data.h"
 
 namespace prismora {
 namespace {

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "cpu/float_image.h"
-#include "cpu/matte_field.h"
-#include "host/effect_settings.h"
+#include "model/effect_settings.h"
+#include "model/float_image.h"
+#include "model/matte_field.h"
 
 namespace prismora {
 

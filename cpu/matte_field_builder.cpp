@@ -1,11 +1,11 @@
-#include "cpu/matte_field.h"
+#include "cpu/matte_field_builder.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <utility>
 
-#include "cpu/float_image.h"
 #include "cpu/matte_chamfer.h"
+#include "model/float_image.h"
 
 namespace prismora {
 

@@ -1,18 +1,18 @@
 // The host's entry point: answers the informational commands itself and routes
 // every other supported command to its handler.
 
-#include "host/effect_main.h"
+#include "effect/effect_main.h"
 
 #include <cstring>
 
 #include "cpu/cpu_render.h"
+#include "effect/legacy_render_depth.h"
+#include "effect/params_setup.h"
+#include "effect/plugin_version.h"
+#include "effect/pre_render.h"
 #include "gpu/gpu_device_setup.h"
 #include "gpu/smart_render_gpu.h"
-#include "host/effect_settings.h"
-#include "host/legacy_render_depth.h"
-#include "host/params_setup.h"
-#include "host/plugin_version.h"
-#include "host/pre_render.h"
+#include "model/effect_settings.h"
 
 extern "C" {
 DllExport A_u_long NvOptimusEnablementCuda = 1;

@@ -1,4 +1,4 @@
-#include "host/legacy_render_depth.h"
+#include "effect/legacy_render_depth.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
-#include "host/params_setup.h"
+#include "effect/params_setup.h"
 
 #include <cstring>
 #include <iterator>
 
 #include "AE_Macros.h"
-#include "host/param_index.h"
+#include "model/param_index.h"
 
 namespace prismora {
 namespace {

@@ -1,9 +1,9 @@
-#include "host/pipl.h"
+#include "effect/pipl.h"
 
 #include <cstdio>
 #include <string_view>
 
-#include "host/plugin_version.h"
+#include "effect/plugin_version.h"
 
 namespace prismora {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/pipl.h"
+#include "effect/pipl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/pre_render.h"
+#include "effect/pre_render.h"
 
 #include <algorithm>
 #include <array>
@@ -8,13 +8,13 @@
 #include <memory>
 #include <new>
 
-#include "cpu/float_image.h"
-#include "cpu/gaussian_blur.h"
 #include "diag/log.h"
-#include "host/gpu_path.h"
-#include "host/layer_checkouts.h"
-#include "host/legacy_render_depth.h"
-#include "host/param_index.h"
+#include "effect/legacy_render_depth.h"
+#include "model/float_image.h"
+#include "model/gaussian_kernel.h"
+#include "model/gpu_path.h"
+#include "model/layer_checkouts.h"
+#include "model/param_index.h"
 
 namespace prismora {
 namespace {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "host/effect_settings.h"
-#include "host/pre_render_data.h"
+#include "model/effect_settings.h"
+#include "model/pre_render_data.h"
 
 namespace prismora {
 

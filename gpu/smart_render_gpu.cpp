@@ -7,11 +7,11 @@
 #include "AEFX_SuiteHandlerTemplate.h"
 #include "AE_EffectGPUSuites.h"
 #include "AE_EffectSuites.h"
-#include "cpu/gaussian_blur.h"
 #include "diag/log.h"
 #include "gpu/cuda_launchers.h"
-#include "host/gpu_path.h"
-#include "host/layer_checkouts.h"
+#include "model/gaussian_kernel.h"
+#include "model/gpu_path.h"
+#include "model/layer_checkouts.h"
 
 namespace prismora {
 namespace {

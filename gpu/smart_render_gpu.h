@@ -4,7 +4,7 @@
 
 #include "AE_Effect.h"
 #include "gpu/prismora_params.h"
-#include "host/pre_render_data.h"
+#include "model/pre_render_data.h"
 
 namespace prismora {
 

@@ -1,6 +1,6 @@
-#include "host/effect_settings.h"
+#include "model/effect_settings.h"
 
-#include "host/param_index.h"
+#include "model/param_index.h"
 
 namespace prismora {
 namespace {

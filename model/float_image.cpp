@@ -1,9 +1,9 @@
-#include "cpu/float_image.h"
+#include "model/float_image.h"
 
 #include <cmath>
 #include <cstddef>
 
-#include "cpu/pixel_traits.h"
+#include "model/pixel_traits.h"
 
 namespace prismora {
 

@@ -4,12 +4,12 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "cpu/float_image.h"
-#include "cpu/matte_field.h"
-#include "host/effect_settings.h"
-#include "shading/glass_terms.h"
-#include "shading/image_sampling.h"
-#include "shading/shape_field.h"
+#include "model/effect_settings.h"
+#include "model/float_image.h"
+#include "model/glass_terms.h"
+#include "model/image_sampling.h"
+#include "model/matte_field.h"
+#include "model/shape_field.h"
 
 namespace prismora {
 

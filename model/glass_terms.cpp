@@ -1,8 +1,8 @@
-#include "shading/glass_terms.h"
+#include "model/glass_terms.h"
 
 #include <cmath>
 
-#include "shading/scalar_ops.h"
+#include "model/scalar_ops.h"
 
 namespace prismora {
 

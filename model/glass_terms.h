@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "cpu/float_image.h"
-#include "host/effect_settings.h"
-#include "shading/shape_field.h"
+#include "model/effect_settings.h"
+#include "model/float_image.h"
+#include "model/shape_field.h"
 
 namespace prismora {
 

@@ -2,7 +2,7 @@
 // offers the frame to the GPU) and the GPU render (which re-checks it).
 #pragma once
 
-#include "host/effect_settings.h"
+#include "model/effect_settings.h"
 
 namespace prismora {
 

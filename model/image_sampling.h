@@ -7,9 +7,9 @@
 #include <cstddef>
 
 #include "AE_Effect.h"
-#include "cpu/float_image.h"
-#include "cpu/pixel_traits.h"
-#include "shading/scalar_ops.h"
+#include "model/float_image.h"
+#include "model/pixel_traits.h"
+#include "model/scalar_ops.h"
 
 namespace prismora {
 

@@ -1,5 +1,6 @@
 // The alpha matte layer prepared for shading: its visible bounds and a smoothed
-// chamfer distance inside the shape on a grid around them.
+// chamfer distance inside the shape on a grid around them. Built by the CPU
+// renderer (cpu/matte_field_builder.h), read by the shading model.
 #pragma once
 
 #include <vector>
@@ -25,9 +26,5 @@ struct MatteField {
     std::vector<float> distance; // row-major on the grid, -1 outside the shape
     std::vector<float> alpha;    // row-major on the grid, 0 to 1
 };
-
-// Builds the field from a matte world of the given pixel type; false (and an
-// invalid field) when the world has no visible pixel.
-template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, MatteField &field);
 
 } // namespace prismora

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "AE_Effect.h"
-#include "cpu/float_image.h"
+#include "model/float_image.h"
 
 namespace prismora {
 

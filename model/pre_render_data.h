@@ -1,7 +1,7 @@
 // What smart pre-render hands to smart render for one frame.
 #pragma once
 
-#include "host/effect_settings.h"
+#include "model/effect_settings.h"
 
 namespace prismora {
 

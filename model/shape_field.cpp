@@ -1,9 +1,9 @@
-#include "shading/shape_field.h"
+#include "model/shape_field.h"
 
 #include <cmath>
 #include <cstddef>
 
-#include "shading/scalar_ops.h"
+#include "model/scalar_ops.h"
 
 namespace prismora {
 

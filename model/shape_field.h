@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "cpu/matte_field.h"
-#include "host/effect_settings.h"
+#include "model/effect_settings.h"
+#include "model/matte_field.h"
 
 namespace prismora {
 

@@ -6,9 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "cpu/gaussian_blur.h"
-#include "host/param_index.h"
-#include "host/pre_render_data.h"
-#include "shading/glass_shader.h"
+#include "cpu/matte_field_builder.h"
+#include "model/glass_shader.h"
+#include "model/param_index.h"
+#include "model/pre_render_data.h"
 #include "support/fake_smart_host.h"
 #include "support/test_world.h"
 

@@ -1,4 +1,4 @@
-#include "cpu/matte_field.h"
+#include "cpu/matte_field_builder.h"
 
 #include <cstdint>
 #include <vector>

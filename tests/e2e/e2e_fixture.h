@@ -14,13 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "cpu/float_image.h"
 #include "cpu/gaussian_blur.h"
-#include "cpu/matte_field.h"
-#include "host/effect_settings.h"
-#include "host/param_index.h"
+#include "cpu/matte_field_builder.h"
 #include "hostsim/host.h"
-#include "shading/glass_shader.h"
+#include "model/effect_settings.h"
+#include "model/float_image.h"
+#include "model/glass_shader.h"
+#include "model/param_index.h"
 #include "support/hostsim_worlds.h"
 
 namespace prismora::e2e {

@@ -1,7 +1,7 @@
 // How the host splits work must not change a frame: tiles agree with the whole
 // frame, and frames rendered on several threads at once equal serial ones.
 #include "e2e_fixture.h"
-#include "shading/shape_field.h"
+#include "model/shape_field.h"
 
 namespace prismora::e2e {
 namespace {

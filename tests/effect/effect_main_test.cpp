@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/effect_main.h"
+#include "effect/effect_main.h"
 #include "support/fake_host.h"
 
 namespace prismora {

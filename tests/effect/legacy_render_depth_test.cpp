@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/legacy_render_depth.h"
+#include "effect/legacy_render_depth.h"
 
 namespace prismora {
 namespace {

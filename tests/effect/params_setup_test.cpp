@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/params_setup.h"
+#include "effect/params_setup.h"
 #include "support/fake_host.h"
 
 namespace prismora {

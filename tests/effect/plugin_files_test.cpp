@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "host/effect_main.h"
+#include "effect/effect_main.h"
 
 namespace prismora {
 namespace {

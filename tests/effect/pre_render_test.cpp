@@ -1,4 +1,4 @@
-#include "host/pre_render.h"
+#include "effect/pre_render.h"
 
 #include <array>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/param_index.h"
+#include "model/param_index.h"
 #include "support/fake_smart_host.h"
 #include "support/scoped_log_dir.h"
 #include "support/test_world.h"

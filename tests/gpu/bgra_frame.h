@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "cpu/float_image.h"
 #include "gpu/smart_render_gpu.h"
+#include "model/float_image.h"
 
 namespace prismora::test {
 

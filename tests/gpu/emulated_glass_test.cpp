@@ -12,8 +12,8 @@
 #include "gpu/cuda_launchers.h"
 #include "gpu/emulation/emulated_grid.h"
 #include "gpu/kernels/glass_kernel.h"
-#include "shading/glass_shader.h"
-#include "shading/shape_field.h"
+#include "model/glass_shader.h"
+#include "model/shape_field.h"
 #include "support/test_world.h"
 
 namespace prismora {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "bgra_frame.h"
-#include "cpu/matte_field.h"
+#include "cpu/matte_field_builder.h"
 #include "gpu/emulation/emulated_device.h"
 #include "gpu/emulation/emulated_grid.h"
 #include "gpu/kernels/matte_distance_kernels.h"

@@ -16,8 +16,8 @@
 #include <gtest/gtest.h>
 
 #include "bgra_frame.h"
+#include "effect/effect_main.h"
 #include "gpu/emulation/launch_failure_hook.h"
-#include "host/effect_main.h"
 #include "support/fake_gpu_host.h"
 #include "support/scoped_log_dir.h"
 

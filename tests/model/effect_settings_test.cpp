@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/effect_settings.h"
-#include "host/param_index.h"
-#include "host/params_setup.h"
+#include "effect/params_setup.h"
+#include "model/effect_settings.h"
+#include "model/param_index.h"
 #include "support/fake_host.h"
 
 namespace prismora {

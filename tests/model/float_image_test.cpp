@@ -1,4 +1,4 @@
-#include "cpu/float_image.h"
+#include "model/float_image.h"
 
 #include <cmath>
 #include <limits>

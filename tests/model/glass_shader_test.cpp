@@ -1,4 +1,4 @@
-#include "shading/glass_shader.h"
+#include "model/glass_shader.h"
 
 #include <cmath>
 #include <limits>

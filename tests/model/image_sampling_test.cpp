@@ -1,4 +1,4 @@
-#include "shading/image_sampling.h"
+#include "model/image_sampling.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shading/shape_field.h"
+#include "model/shape_field.h"
 
 #include <cmath>
 #include <limits>

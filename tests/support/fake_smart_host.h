@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
-#include "host/param_index.h"
+#include "model/param_index.h"
 
 namespace prismora::test {
 

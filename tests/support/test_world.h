@@ -10,9 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "AE_Effect.h"
-#include "cpu/float_image.h"
-#include "cpu/matte_field.h"
-#include "cpu/pixel_traits.h"
+#include "model/float_image.h"
+#include "model/matte_field.h"
+#include "model/pixel_traits.h"
 
 namespace prismora::test {
 

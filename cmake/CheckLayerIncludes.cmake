@@ -1,0 +1,25 @@
+# cmake -DLAYER=name -DLAYER_DIR=dir -DFORBIDDEN=a,b,... [-DSTAMP=file] -P CheckLayerIncludes.cmake
+# Fails, naming every offending line, when a source or header under LAYER_DIR
+# includes "<forbidden layer>/..." or climbs out of its folder with "../".
+# Writes STAMP when the folder is clean.
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" forbidden "${FORBIDDEN}")
+file(GLOB_RECURSE files ${LAYER_DIR}/*.h ${LAYER_DIR}/*.cpp ${LAYER_DIR}/*.cu ${LAYER_DIR}/*.cuh)
+set(problems "")
+foreach(file IN LISTS files)
+  file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[\"<]([^\">]*)[\">].*$" "\\1" path "${line}")
+    string(REGEX MATCH "^[^/]*" top "${path}")
+    if(top IN_LIST forbidden OR path MATCHES "(^|/)\\.\\./")
+      file(RELATIVE_PATH shown ${LAYER_DIR}/.. ${file})
+      string(APPEND problems "  ${shown}: #include \"${path}\"\n")
+    endif()
+  endforeach()
+endforeach()
+if(problems)
+  message(FATAL_ERROR "${LAYER}/ may not include these (it may use only itself and the layers below it):\n${problems}")
+endif()
+if(STAMP)
+  file(TOUCH ${STAMP})
+endif()
