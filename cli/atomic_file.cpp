@@ -15,8 +15,12 @@ namespace {
 std::filesystem::path TempBeside(const std::filesystem::path &target)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string name = "." + target.stem().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter++) + target.extension().string();
+    // Joined as paths, not narrow strings, so no character of the name passes
+    // through the system code page.
+    std::filesystem::path name = ".";
+    name += target.stem();
+    name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    name += target.extension();
     return target.parent_path() / name;
 }
 

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "cli/cli_error.h"
+#include "cli/running_program.h"
 
 namespace prismora::cli {
 
@@ -27,7 +28,7 @@ std::filesystem::path FindPlugin()
         }
         return path;
     }
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path exe = RunningProgramPath(ec);
     const std::filesystem::path path = (exe.parent_path() / ".." / "plugin" / kPluginFile).lexically_normal();
     if (ec || !std::filesystem::is_regular_file(path, ec)) {
         throw UsageError("cannot find the plug-in at " + path.string() +
