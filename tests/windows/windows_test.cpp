@@ -1,8 +1,8 @@
 // Windows-only checks, each of a fault that a POSIX-minded build had there:
 // the plug-in lookup through /proc, the log path through the narrow
 // environment, file names through the narrow argv, and the PiPL read from a
-// file instead of the library's resource; and the PNG-only image files of
-// this build. Prints "N passed, N failed".
+// file instead of the library's resource; and what this build leaves out
+// (the GPU render, image formats other than PNG). Prints "N passed, N failed".
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +21,7 @@
 #include "cli/test_card.h"
 #include "diag/log.h"
 #include "host/plugin_version.h"
+#include "hostsim/host.h"
 #include "hostsim/plugin_pipl.h"
 
 namespace fs = std::filesystem;
@@ -73,6 +74,17 @@ void FindsThePluginBesideTheProgram()
     const fs::path plugin = prismora::cli::FindPlugin();
     CHECK(plugin.filename() == L"T_Prismora.aex");
     CHECK(fs::equivalent(plugin, ProgramFolder() / L".." / L"plugin" / L"T_Prismora.aex"));
+}
+
+void TakesThePluginFromAUnicodeVariable()
+{
+    const UnicodeFolder folder(L"variable");
+    const fs::path copy = folder.path() / L"T_Prismora.aex";
+    fs::copy_file(ProgramFolder() / L".." / L"plugin" / L"T_Prismora.aex", copy);
+    _wputenv((L"PRISMORA_PLUGIN=" + copy.wstring()).c_str());
+    const fs::path found = prismora::cli::FindPlugin();
+    _wputenv(L"PRISMORA_PLUGIN=");
+    CHECK(found == copy);
 }
 
 void WritesTheLogUnderAUnicodeTemp()
@@ -135,6 +147,18 @@ void ReadsThePiPLFromTheLibraryResource()
     CHECK(pipl.match_name == prismora::kEffectMatchName);
 }
 
+// This build has no CUDA renderer, so it must not promise GPU frames.
+void DeclinesEveryGpuDevice()
+{
+    _wputenv(L"PRISMORA_PLUGIN=");
+    prismora::hostsim::Host host(prismora::cli::FindPlugin(),
+                                 {.gpu_device = prismora::hostsim::GpuDeviceChoice::kEmulated});
+    host.Start();
+    CHECK(host.gpu_device() != nullptr);
+    CHECK(host.gpu_offers().size() == 2);
+    CHECK(host.AcceptedGpuOffer() == nullptr);
+}
+
 // The PNG path of this build (no OpenImageIO for MinGW): random pictures at
 // both depths come back sample for sample, and other formats are refused.
 void PngFilesRoundTripAndOtherFormatsAreRefused()
@@ -189,9 +213,11 @@ int main()
         void (*run)();
     } cases[] = {
         {"FindsThePluginBesideTheProgram", FindsThePluginBesideTheProgram},
+        {"TakesThePluginFromAUnicodeVariable", TakesThePluginFromAUnicodeVariable},
         {"WritesTheLogUnderAUnicodeTemp", WritesTheLogUnderAUnicodeTemp},
         {"RendersFilesWithUnicodeNames", RendersFilesWithUnicodeNames},
         {"ReadsThePiPLFromTheLibraryResource", ReadsThePiPLFromTheLibraryResource},
+        {"DeclinesEveryGpuDevice", DeclinesEveryGpuDevice},
         {"PngFilesRoundTripAndOtherFormatsAreRefused", PngFilesRoundTripAndOtherFormatsAreRefused},
     };
     int passed = 0;
