@@ -4,13 +4,26 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "cli/cli_error.h"
 
 namespace prismora::cli {
 
 namespace {
+
+int ProcessId()
+{
+#ifdef _WIN32
+    return _getpid(); // MSVC has no <unistd.h>
+#else
+    return ::getpid();
+#endif
+}
 
 std::filesystem::path TempBeside(const std::filesystem::path &target)
 {
@@ -19,7 +32,7 @@ std::filesystem::path TempBeside(const std::filesystem::path &target)
     // through the system code page.
     std::filesystem::path name = ".";
     name += target.stem();
-    name += ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    name += ".tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++);
     name += target.extension();
     return target.parent_path() / name;
 }
