@@ -3,7 +3,7 @@ PRESET ?= Release
 BUILD_DIR := build/$(PRESET)
 DEMO_DIR ?= out/demo
 
-.PHONY: all deps configure build test demo bench format clean
+.PHONY: all deps configure build test demo bench windows-check format clean
 
 all: build
 
@@ -24,6 +24,10 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/prismora_bench
+
+# The Windows plug-in cross-built, checked and run under Wine (tools/windows-check.sh).
+windows-check:
+	LINUX_PRESET=$(PRESET) tools/windows-check.sh
 
 format:
 	git ls-files '*.h' '*.cpp' '*.cu' '*.cuh' | xargs clang-format -i

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/cli_error.h"
+#include "cli/utf8_path.h"
 
 namespace prismora::cli {
 
@@ -107,7 +108,7 @@ RenderCommand ParseRender(ArgReader &reader)
             if (matte->empty()) {
                 throw UsageError("--matte needs a file name");
             }
-            render.matte = *matte;
+            render.matte = PathFromUtf8(*matte);
         } else if (auto renderer = reader.option_value(arg, "--renderer")) {
             render.assignments.push_back(ParseRenderer(*renderer));
         } else if (auto tile = reader.option_value(arg, "--tile")) {
@@ -127,8 +128,8 @@ RenderCommand ParseRender(ArgReader &reader)
     if (positional[0].empty() || positional[1].empty()) {
         throw UsageError("render: empty file name");
     }
-    render.input = positional[0];
-    render.output = positional[1];
+    render.input = PathFromUtf8(positional[0]);
+    render.output = PathFromUtf8(positional[1]);
     return render;
 }
 
@@ -165,7 +166,7 @@ Command ParseArguments(const std::vector<std::string> &args)
     if (command == "demo") {
         DemoCommand demo;
         if (!reader.done()) {
-            demo.outdir = reader.take();
+            demo.outdir = PathFromUtf8(reader.take());
             if (demo.outdir.empty() || demo.outdir.string()[0] == '-') {
                 throw UsageError("demo: unexpected \"" + demo.outdir.string() +
                                  "\", expected an output folder");

@@ -4,7 +4,11 @@
 #include <string>
 #include <system_error>
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "cli/cli_error.h"
 
@@ -12,11 +16,24 @@ namespace prismora::cli {
 
 namespace {
 
+int ProcessId()
+{
+#ifdef _WIN32
+    return _getpid(); // MSVC has no <unistd.h>
+#else
+    return ::getpid();
+#endif
+}
+
 std::filesystem::path TempBeside(const std::filesystem::path &target)
 {
     static std::atomic<unsigned> counter{0};
-    const std::string name = "." + target.stem().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
-                             std::to_string(counter++) + target.extension().string();
+    // Joined as paths, not narrow strings, so no character of the name passes
+    // through the system code page.
+    std::filesystem::path name = ".";
+    name += target.stem();
+    name += ".tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++);
+    name += target.extension();
     return target.parent_path() / name;
 }
 

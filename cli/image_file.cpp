@@ -11,6 +11,7 @@
 
 #include "cli/atomic_file.h"
 #include "cli/cli_error.h"
+#include "cli/file_samples.h"
 
 namespace prismora::cli {
 
@@ -46,11 +47,6 @@ OIIO::TypeDesc TypeOfDepth(int depth)
     }
 }
 
-struct ChannelMap {
-    int red, green, blue;
-    int alpha; // -1: none, the image is opaque
-};
-
 ChannelMap MapChannels(const OIIO::ImageSpec &spec)
 {
     const int n = spec.nchannels;
@@ -62,49 +58,6 @@ ChannelMap MapChannels(const OIIO::ImageSpec &spec)
         return {0, 0, 0, alpha};
     }
     return {0, 1, 2, alpha};
-}
-
-// Fills the host image from interleaved file samples of type Sample.
-template <typename Sample>
-void FillImage(const std::vector<Sample> &samples, int nchannels, const ChannelMap &map, int file_depth,
-               HostImage &image)
-{
-    const bool same_depth = file_depth == image.depth();
-    const float scale = file_depth == 8 ? 1.0f / 255.0f : (file_depth == 16 ? 1.0f / 65535.0f : 1.0f);
-    for (int32_t y = 0; y < image.height(); ++y) {
-        for (int32_t x = 0; x < image.width(); ++x) {
-            const Sample *s = samples.data() +
-                              (static_cast<size_t>(y) * static_cast<size_t>(image.width()) + x) * nchannels;
-            const int order[4] = {map.alpha, map.red, map.green, map.blue};
-            if (!same_depth) {
-                std::array<float, 4> argb{};
-                for (int c = 0; c < 4; ++c) {
-                    argb[c] = order[c] < 0 ? 1.0f : static_cast<float>(s[order[c]]) * scale;
-                }
-                image.set_normalized(x, y, argb);
-                continue;
-            }
-            if constexpr (std::is_same_v<Sample, uint8_t>) {
-                PF_Pixel8 &p = image.at<PF_Pixel8>(x, y);
-                A_u_char *dst[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-                for (int c = 0; c < 4; ++c) {
-                    *dst[c] = order[c] < 0 ? 255 : s[order[c]];
-                }
-            } else if constexpr (std::is_same_v<Sample, uint16_t>) {
-                PF_Pixel16 &p = image.at<PF_Pixel16>(x, y);
-                A_u_short *dst[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-                for (int c = 0; c < 4; ++c) {
-                    *dst[c] = order[c] < 0 ? kHostWhite16 : FileToHost16(s[order[c]]);
-                }
-            } else {
-                PF_PixelFloat &p = image.at<PF_PixelFloat>(x, y);
-                PF_FpShort *dst[4] = {&p.alpha, &p.red, &p.green, &p.blue};
-                for (int c = 0; c < 4; ++c) {
-                    *dst[c] = order[c] < 0 ? 1.0f : s[order[c]];
-                }
-            }
-        }
-    }
 }
 
 template <typename Sample>
@@ -210,27 +163,7 @@ void WriteImageFile(const std::filesystem::path &path, const HostImage &image)
 {
     AtomicFile file(path);
     const OIIO::TypeDesc type = TypeOfDepth(image.depth());
-    const size_t count = static_cast<size_t>(image.width()) * static_cast<size_t>(image.height());
-    std::vector<uint8_t> rgba(count * 4 * type.size());
-    for (int32_t y = 0; y < image.height(); ++y) {
-        for (int32_t x = 0; x < image.width(); ++x) {
-            const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(image.width()) + x) * 4;
-            if (image.depth() == 8) {
-                const PF_Pixel8 &p = image.at<PF_Pixel8>(x, y);
-                uint8_t *d = rgba.data() + i;
-                d[0] = p.red, d[1] = p.green, d[2] = p.blue, d[3] = p.alpha;
-            } else if (image.depth() == 16) {
-                const PF_Pixel16 &p = image.at<PF_Pixel16>(x, y);
-                uint16_t *d = reinterpret_cast<uint16_t *>(rgba.data()) + i;
-                d[0] = HostToFile16(p.red), d[1] = HostToFile16(p.green), d[2] = HostToFile16(p.blue);
-                d[3] = HostToFile16(p.alpha);
-            } else {
-                const PF_PixelFloat &p = image.at<PF_PixelFloat>(x, y);
-                float *d = reinterpret_cast<float *>(rgba.data()) + i;
-                d[0] = p.red, d[1] = p.green, d[2] = p.blue, d[3] = p.alpha;
-            }
-        }
-    }
+    const std::vector<uint8_t> rgba = FileSamples(image);
     std::unique_ptr<OIIO::ImageOutput> out = OpenWriter(file, image.width(), image.height(), image.depth());
     if (!out->write_image(type, rgba.data()) || !out->close()) {
         const std::string why = OneLine(out->geterror());

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <locale>
 #include <sstream>
 
@@ -26,15 +27,31 @@ std::ostringstream LineStream()
     return line;
 }
 
+// TEMP as the platform stores it: Windows keeps the environment in UTF-16,
+// and its narrow copy loses every character outside the system code page.
+const std::filesystem::path::value_type *TempValue()
+{
+#ifdef _WIN32
+    return _wgetenv(L"TEMP");
+#else
+    return std::getenv("TEMP");
+#endif
+}
+
 } // namespace
 
-std::string LogFilePath(const char *temp_value)
+std::filesystem::path LogFilePath(const std::filesystem::path::value_type *temp_value)
 {
-    std::string path = (temp_value != nullptr && temp_value[0] != '\0') ? temp_value : ".";
+    std::filesystem::path::string_type path;
+    if (temp_value != nullptr && temp_value[0] != 0) {
+        path = temp_value;
+    } else {
+        path = {'.'};
+    }
     if (path.back() != '\\' && path.back() != '/') {
         path += kSeparator;
     }
-    path += kLogFileName;
+    path.append(std::begin(kLogFileName), std::end(kLogFileName) - 1);
     return path;
 }
 
@@ -42,7 +59,7 @@ void LogLine(std::string_view message)
 {
     // Opened and closed per line, so nothing is kept between calls and no lock
     // is needed: a line reaches the file in one appending write on close.
-    std::ofstream file(LogFilePath(std::getenv("TEMP")), std::ios::out | std::ios::app);
+    std::ofstream file(LogFilePath(TempValue()), std::ios::out | std::ios::app);
     if (!file) {
         return; // the line is lost; logging never fails a command
     }

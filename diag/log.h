@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,9 @@ namespace prismora {
 
 // The log file's path for a value of TEMP (null when unset): the directory
 // ("." when unset or empty), a separator unless it already ends in one, then
-// TPrismora_GPU.log.
-std::string LogFilePath(const char *temp_value);
+// TPrismora_GPU.log. The value is in the platform's native characters (UTF-16
+// on Windows), so a profile folder outside the system code page still works.
+std::filesystem::path LogFilePath(const std::filesystem::path::value_type *temp_value);
 
 // Appends one line; a file that cannot be opened loses the line silently.
 void LogLine(std::string_view message);

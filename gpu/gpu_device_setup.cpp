@@ -19,6 +19,11 @@ PF_Err GPUDeviceSetup(PF_InData *in_data, PF_OutData *out_data, PF_GPUDeviceSetu
         LogLine("GPUDeviceSetup(CUDA): not CUDA, ignore so AE can try another framework or CPU fallback");
         return PF_Err_NONE;
     }
+#ifdef PRISMORA_NO_CUDA
+    // Accepting would promise GPU frames that this build cannot render.
+    LogLine("GPUDeviceSetup(CUDA): built without CUDA, declined so AE renders on the CPU");
+    return PF_Err_NONE;
+#endif
     out_data->out_flags2 |= PF_OutFlag2_SUPPORTS_GPU_RENDER_F32;
     // Every GPU frame gets what it needs from the host per call.
     extra->output->gpu_data = nullptr;

@@ -9,6 +9,7 @@
 #include "hostsim/callbacks.h"
 #include "hostsim/gpu_device_suite.h"
 #include "hostsim/host_error.h"
+#include "hostsim/plugin_pipl.h"
 
 namespace prismora::hostsim {
 namespace {
@@ -24,7 +25,7 @@ std::string Hex(uint32_t value)
 
 PiPL CheckedPiPL(const std::filesystem::path &library)
 {
-    PiPL pipl = ReadPiPLFile(PiPLPathFor(library));
+    PiPL pipl = ReadPluginPiPL(library);
     if (pipl.kind != "eFKT") {
         throw HostError("PiPL kind is '" + pipl.kind + "', expected 'eFKT' (an effect)");
     }

@@ -66,7 +66,7 @@ struct GlobalInfo {
 
 class Host {
 public:
-    // Loads the library and its PiPL (<dir>/<stem>.pipl), checks kind "eFKT"
+    // Loads the library and its PiPL (hostsim/plugin_pipl.h), checks kind "eFKT"
     // and entry point "EffectMain", and finds the entry. Throws HostError.
     explicit Host(const std::filesystem::path &library, HostOptions options = {});
     ~Host();

@@ -2,6 +2,10 @@
 # Installs the distribution packages the build and the tests need. Safe to run
 # again: packages already present are left alone. The CUDA toolkit (nvcc) is
 # part of every build machine and is not installed here.
+#
+#   tools/install-deps.sh            the Linux build and its tests
+#   tools/install-deps.sh --windows  also the Windows cross-build and its run
+#                                    under Wine (make windows-check)
 set -euo pipefail
 
 packages=(
@@ -16,6 +20,24 @@ packages=(
   clang-format
   pkgconf
 )
+
+case "${1:-}" in
+  "") ;;
+  --windows)
+    packages+=(
+      g++-mingw-w64-x86-64-posix
+      binutils-mingw-w64-x86-64
+      libstb-dev
+      wine
+      wine64
+      python3
+    )
+    ;;
+  *)
+    echo "usage: tools/install-deps.sh [--windows]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -32,7 +32,7 @@ TEST(LogFilePath, TheDirectoryPlusASeparatorOnlyWhereItLacksOne)
         {"C:\\Temp", "C:\\Temp" + sep + "TPrismora_GPU.log"},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(LogFilePath(c.temp), c.path) << (c.temp != nullptr ? c.temp : "(unset)");
+        EXPECT_EQ(LogFilePath(c.temp).string(), c.path) << (c.temp != nullptr ? c.temp : "(unset)");
     }
 }
 

@@ -1,0 +1,93 @@
+// Image files for builds without OpenImageIO: PNG only, 8 and 16 bits per
+// sample. Any other format is refused by name rather than guessed at.
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cli/atomic_file.h"
+#include "cli/cli_error.h"
+#include "cli/file_samples.h"
+#include "cli/image_file.h"
+#include "cli/png_codec.h"
+
+namespace prismora::cli {
+namespace {
+
+bool HasPngExtension(const std::filesystem::path &path)
+{
+    std::string ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext == ".png";
+}
+
+void CheckPngTarget(const std::filesystem::path &path, int depth)
+{
+    if (!HasPngExtension(path)) {
+        throw UsageError("cannot write " + path.string() + ": this build writes PNG files only");
+    }
+    if (depth != 8 && depth != 16) {
+        throw UsageError("cannot write " + path.string() +
+                         ": PNG files cannot hold 32-bit float RGBA (choose another --depth or format)");
+    }
+}
+
+void WriteWhole(const AtomicFile &file, const std::vector<uint8_t> &bytes)
+{
+    std::ofstream out(file.temp_path(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        throw UsageError("cannot write " + file.target().string() + ": the write failed");
+    }
+}
+
+} // namespace
+
+LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw UsageError("cannot read " + path.string() + ": cannot open the file");
+    }
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (!IsPng(bytes)) {
+        throw UsageError("cannot read " + path.string() + ": not a PNG file (this build reads PNG only)");
+    }
+    PngImage png;
+    try {
+        png = DecodePng(bytes);
+    } catch (const std::runtime_error &e) {
+        throw UsageError("cannot read " + path.string() + ": " + e.what());
+    }
+    LoadedImage loaded;
+    loaded.file_depth = png.depth;
+    loaded.image = HostImage(png.width, png.height, depth == 0 ? png.depth : depth);
+    const ChannelMap rgba{0, 1, 2, 3};
+    if (png.depth == 16) {
+        FillImage(png.samples16, 4, rgba, 16, loaded.image);
+    } else {
+        FillImage(png.samples8, 4, rgba, 8, loaded.image);
+    }
+    return loaded;
+}
+
+void CheckImageOutputPath(const std::filesystem::path &path, int depth)
+{
+    CheckPngTarget(path, depth);
+    // A one-pixel file written beside the target and removed again.
+    AtomicFile probe(path);
+    WriteWhole(probe, EncodePng(std::vector<uint8_t>(8, 0), 1, 1, depth));
+}
+
+void WriteImageFile(const std::filesystem::path &path, const HostImage &image)
+{
+    CheckPngTarget(path, image.depth());
+    AtomicFile file(path);
+    WriteWhole(file, EncodePng(FileSamples(image), image.width(), image.height(), image.depth()));
+    file.Commit();
+}
+
+} // namespace prismora::cli
