@@ -14,12 +14,6 @@
 
 namespace prismora {
 
-// (b - a) * t + a, channel by channel: the CPU's mix.
-inline FloatPixel MixPixels(const FloatPixel &a, const FloatPixel &b, float t)
-{
-    return MixValues<CpuGlassPolicy>(a, b, t);
-}
-
 // x, y in the world's own pixel indices (not layer coordinates).
 template <typename Pixel>
 inline FloatPixel SampleWorldBilinear(const PF_EffectWorld &world, float x, float y, bool clamp_edges)

@@ -19,17 +19,18 @@ FloatPixel PatternAt(A_long x, A_long y)
     return {0.9f - v * 0.5f, v, 0.25f + v * 0.5f, 1.0f - v};
 }
 
+// (b - a) * t + a, channel by channel.
+FloatPixel Mix(const FloatPixel &a, const FloatPixel &b, float t)
+{
+    return {(b.alpha - a.alpha) * t + a.alpha, (b.red - a.red) * t + a.red, (b.green - a.green) * t + a.green,
+            (b.blue - a.blue) * t + a.blue};
+}
+
 // The plain reading: convert, then top row, bottom row, between them.
 FloatPixel Bilinear(const FloatPixel &p00, const FloatPixel &p10, const FloatPixel &p01,
                     const FloatPixel &p11, float fx, float fy)
 {
-    const auto mix = [&](float a00, float a10, float a01, float a11) {
-        const float top = (a10 - a00) * fx + a00;
-        const float bottom = (a11 - a01) * fx + a01;
-        return (bottom - top) * fy + top;
-    };
-    return {mix(p00.alpha, p10.alpha, p01.alpha, p11.alpha), mix(p00.red, p10.red, p01.red, p11.red),
-            mix(p00.green, p10.green, p01.green, p11.green), mix(p00.blue, p10.blue, p01.blue, p11.blue)};
+    return Mix(Mix(p00, p10, fx), Mix(p01, p11, fx), fy);
 }
 
 template <typename Pixel> class WorldSampling : public ::testing::Test {
@@ -101,15 +102,15 @@ TEST(BlurredSampling, FadesFromSharpThroughHalfToFull)
         {&half, &full, 0.0005f, 3.0f, sharp},
         {&half, nullptr, 2.0f, 3.0f, sharp},
         {&half, &full, 2.0f, 0.001f, sharp},
-        {&half, &full, 1.5f, 3.0f, MixPixels(sharp, h, 1.0f)},
-        {&half, &full, 0.75f, 3.0f, MixPixels(sharp, h, 0.5f)},
-        {&half, &full, 3.0f, 3.0f, MixPixels(h, f, 1.0f)},
-        {&half, &full, 2.25f, 3.0f, MixPixels(h, f, 0.5f)},
-        {&half, &full, 9.0f, 3.0f, MixPixels(h, f, 1.0f)},
+        {&half, &full, 1.5f, 3.0f, Mix(sharp, h, 1.0f)},
+        {&half, &full, 0.75f, 3.0f, Mix(sharp, h, 0.5f)},
+        {&half, &full, 3.0f, 3.0f, Mix(h, f, 1.0f)},
+        {&half, &full, 2.25f, 3.0f, Mix(h, f, 0.5f)},
+        {&half, &full, 9.0f, 3.0f, Mix(h, f, 1.0f)},
         // Without a usable half image, or a half level of 0.001 or less, straight to full.
-        {nullptr, &full, 2.25f, 3.0f, MixPixels(sharp, f, 0.75f)},
-        {&broken, &full, 2.25f, 3.0f, MixPixels(sharp, f, 0.75f)},
-        {&half, &full, 0.0015f, 0.002f, MixPixels(sharp, f, 0.0015f / 0.002f)},
+        {nullptr, &full, 2.25f, 3.0f, Mix(sharp, f, 0.75f)},
+        {&broken, &full, 2.25f, 3.0f, Mix(sharp, f, 0.75f)},
+        {&half, &full, 0.0015f, 0.002f, Mix(sharp, f, 0.0015f / 0.002f)},
     };
     for (const auto &c : cases) {
         const FloatPixel p =
