@@ -80,7 +80,7 @@ FrameBlurs MakeFrameBlurs(const PF_EffectWorld &input, const EffectSettings &set
         return blurs;
     }
     // Full Frame without a matte returns the source untouched; nobody would read the blurs.
-    if (settings.glass_mode == 2 && (matte == nullptr || !matte->valid)) {
+    if (settings.glass_mode == kGlassFullFrame && (matte == nullptr || !matte->valid)) {
         return blurs;
     }
     const FloatImage source = ToFloatImage<Pixel>(input);
@@ -88,7 +88,7 @@ FrameBlurs MakeFrameBlurs(const PF_EffectWorld &input, const EffectSettings &set
         blurs.half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
         blurs.full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
     }
-    return blurs; // the source goes here, before the pixel loop
+    return blurs;
 }
 
 template <typename Pixel>
@@ -103,7 +103,7 @@ void ShadeRows(const PF_EffectWorld &input, PF_EffectWorld &output, const Effect
             const float x = static_cast<float>(output.origin_x + c);
             const float y = static_cast<float>(output.origin_y + r);
             StorePixel(*WorldPixelAt<Pixel>(output, c, r),
-                       ShadeGlassPixel<Pixel>(input, output, settings, matte, half, full, x, y));
+                       ShadeGlassPixel<Pixel>(input, settings, matte, half, full, x, y));
         }
     }
 }

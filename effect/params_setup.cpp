@@ -5,6 +5,7 @@
 
 #include "AE_Macros.h"
 #include "model/param_index.h"
+#include "model/popup_values.h"
 
 namespace prismora {
 namespace {
@@ -64,12 +65,12 @@ constexpr ParamDeclaration kDeclarations[] = {
     Plain(kParamMainGroupStart, PF_Param_GROUP_START, "Prismora"),
     Slider(kParamAmount, "Amount", 0, 200, 0, 200, 100, 0, kPercent),
     Slider(kParamOpacity, "Opacity", 0, 100, 0, 100, 100, 0, kPercent),
-    Popup(kParamRenderer, "Renderer", 3, 1, "Auto|GPU|CPU"),
-    Popup(kParamQuality, "Quality", 3, 2, "Low|Mid|High"),
+    Popup(kParamRenderer, "Renderer", 3, kRendererAuto, "Auto|GPU|CPU"),
+    Popup(kParamQuality, "Quality", 3, kQualityMid, "Low|Mid|High"),
     Plain(kParamMainGroupEnd, PF_Param_GROUP_END, ""),
 
     Plain(kParamShapeGroupStart, PF_Param_GROUP_START, "Shape"),
-    Popup(kParamGlassMode, "Glass Mode", 2, 1, "Custom Rounded Rect|Full Frame"),
+    Popup(kParamGlassMode, "Glass Mode", 2, kGlassRoundedRect, "Custom Rounded Rect|Full Frame"),
     Plain(kParamCenter, PF_Param_POINT, "Center"),
     Slider(kParamGlassWidth, "Glass Width", 1, 8192, 1, 2048, 256, 0, kPlain),
     Slider(kParamGlassHeight, "Glass Height", 1, 8192, 1, 2048, 256, 0, kPlain),
@@ -91,7 +92,8 @@ constexpr ParamDeclaration kDeclarations[] = {
 
     Plain(kParamAdvancedGroupStart, PF_Param_GROUP_START, "Advanced", PF_ParamFlag_START_COLLAPSED),
     Plain(kParamClampEdges, PF_Param_CHECKBOX, "Clamp Edges"),
-    Popup(kParamDebugView, "Debug View", 5, 1, "Off|Glass Mask|Inversed SDF|Distortion|Sample Offset"),
+    Popup(kParamDebugView, "Debug View", kDebugViewCount, kDebugOff,
+          "Off|Glass Mask|Inversed SDF|Distortion|Sample Offset"),
     Plain(kParamAdvancedGroupEnd, PF_Param_GROUP_END, ""),
 };
 
@@ -105,6 +107,25 @@ constexpr bool DeclaredInIndexOrder()
     return std::size(kDeclarations) + 1 == kParamCount;
 }
 static_assert(DeclaredInIndexOrder(), "parameters are declared as 1 to 29 in order");
+
+// Every popup names as many choices as it declares (a new debug view needs its name).
+constexpr bool PopupsNameTheirChoices()
+{
+    for (const ParamDeclaration &decl : kDeclarations) {
+        if (decl.type != PF_Param_POPUP) {
+            continue;
+        }
+        A_short names = 1;
+        for (const char *c = decl.popup.choices; *c != '\0'; ++c) {
+            names += *c == '|' ? 1 : 0;
+        }
+        if (names != decl.popup.num_choices) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(PopupsNameTheirChoices(), "each popup's choices match its count");
 
 // The host's centre default is in percent of the layer size; the current value
 // given with it is the same number.

@@ -218,15 +218,16 @@ MatteBounds MeasureMatteBounds(const PF_EffectWorld &matte)
 A_long RequestExpansion(const EffectSettings &settings, const PF_LRect &request)
 {
     float r = std::max(settings.glass_width, settings.glass_height) * 0.5f;
-    if (settings.glass_mode == 2 && request.left < request.right && request.top < request.bottom) {
+    if (settings.glass_mode == kGlassFullFrame && request.left < request.right &&
+        request.top < request.bottom) {
         // The matte shape may span the whole frame, so the panel size says nothing.
         const float width = static_cast<float>(static_cast<int64_t>(request.right) - request.left);
         const float height = static_cast<float>(static_cast<int64_t>(request.bottom) - request.top);
         r = std::max(height, width) * 0.5f;
     }
-    const float q = BlurReachForQuality(settings.quality);
-    const float m = AtLeastZero(settings.blur_intensity) * 0.1f * 0.42f * q +
-                    r * AtLeastZero(settings.distortion_scale) + AtLeastZero(settings.chromatic_shift) + 8.0f;
+    const float blur_reach = BlurReach(BlurSigma(AtLeastZero(BlurStrength(settings))), settings.quality);
+    const float m = blur_reach + r * AtLeastZero(settings.distortion_scale) +
+                    AtLeastZero(settings.chromatic_shift) + 8.0f;
     // Values outside the declared ranges (a host that does not enforce them) must
     // not overflow the integer margin; NaN takes the largest one.
     constexpr float kMaxExpansion = 1073741824.0f;
@@ -265,7 +266,8 @@ PF_Err PreRender(PF_InData *in_data, PF_PreRenderExtra *extra)
     PreRenderData &frame = record.data();
     frame.settings = ReadEffectSettings(params.table());
     const PF_ParamDef *matte_param = params.at(kParamAlphaMatte);
-    frame.alpha_matte_requested = frame.settings.glass_mode == 2 && MatteWorldUsable(matte_param);
+    frame.alpha_matte_requested =
+        frame.settings.glass_mode == kGlassFullFrame && MatteWorldUsable(matte_param);
 
     const bool gpu_possible = GPUPathSupported(frame.settings);
     if (gpu_possible) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "model/popup_values.h"
+
 namespace prismora {
 
 struct TPCudaPrismoraParams {
@@ -67,7 +69,7 @@ inline TPCudaPrismoraParams DefaultPrismoraParams()
     p.glass_color_r = 1.0f;
     p.glass_color_g = 1.0f;
     p.glass_color_b = 1.0f;
-    p.debug_view = 1;
+    p.debug_view = kDebugOff;
     return p;
 }
 

@@ -234,7 +234,8 @@ PF_Err RenderFrame(PF_InData *in_data, PF_OutData *out_data, const PF_SmartRende
     const float radius = BlurStrength(settings);
     // Full Frame without a matte shows the source, so nothing would read the blurs.
     // A NaN radius fails the comparison and turns the blur off.
-    const bool blur_enabled = radius > 0.001f && !(settings.glass_mode == 2 && matte == nullptr);
+    const bool blur_enabled =
+        radius > 0.001f && !(settings.glass_mode == kGlassFullFrame && matte == nullptr);
 
     ScratchGpuWorlds scratch(*gpu_suite.get(), effect_ref);
     if (err == PF_Err_NONE && blur_enabled) {
@@ -322,7 +323,7 @@ TPCudaPrismoraParams FillPrismoraParams(const PreRenderData &frame, const GpuFra
     p.glass_color_b = s.glass_color[3];
     p.clamp_edges = s.clamp_edges ? 1 : 0;
     p.blur_enabled = blur_enabled ? 1 : 0;
-    p.matte_mode = s.glass_mode == 2 ? 1 : 0;
+    p.matte_mode = s.glass_mode == kGlassFullFrame ? 1 : 0;
     p.debug_view = s.debug_view;
 
     const MatteBounds &bounds = frame.matte_bounds;

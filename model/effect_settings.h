@@ -5,16 +5,17 @@
 #include <cstdint>
 
 #include "AE_Effect.h"
+#include "model/popup_values.h"
 
 namespace prismora {
 
 // Field order and types are shared by every renderer and by the GPU parameter
 // block; the member initialisers are the values used when a parameter is absent.
 struct EffectSettings {
-    int32_t quality = 2;    // 1 Low, 2 Mid, 3 High
-    int32_t renderer = 1;   // 1 Auto, 2 GPU, 3 CPU
-    int32_t glass_mode = 1; // 1 Custom Rounded Rect, 2 Full Frame
-    int32_t debug_view = 1; // 1 Off .. 5 Sample Offset
+    int32_t quality = kQualityMid;          // a Quality
+    int32_t renderer = kRendererAuto;       // a Renderer
+    int32_t glass_mode = kGlassRoundedRect; // a GlassMode
+    int32_t debug_view = kDebugOff;         // a DebugView
     float amount = 1.0f;
     float opacity = 1.0f;
     float center_x = 0.0f;

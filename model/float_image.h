@@ -7,16 +7,9 @@
 #include <vector>
 
 #include "AE_Effect.h"
+#include "model/float_pixel.h"
 
 namespace prismora {
-
-// Same layout as the host's PF_PixelFloat: alpha, red, green, blue.
-struct FloatPixel {
-    float alpha = 0.0f;
-    float red = 0.0f;
-    float green = 0.0f;
-    float blue = 0.0f;
-};
 
 // Row-major, unpadded: pixel (x, y) is pixels[y * width + x]. Nothing is clamped.
 struct FloatImage {

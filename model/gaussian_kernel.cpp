@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <stdexcept>
 
+#include "model/popup_values.h"
+
 namespace prismora {
 
 bool IsNegligibleBlur(float strength)
@@ -13,10 +15,10 @@ bool IsNegligibleBlur(float strength)
 
 float BlurReachForQuality(int32_t quality)
 {
-    if (quality == 1) {
+    if (quality == kQualityLow) {
         return 2.5f;
     }
-    if (quality == 3) {
+    if (quality == kQualityHigh) {
         return 3.5f;
     }
     return 3.0f;
@@ -27,9 +29,9 @@ std::vector<float> GaussianKernel(float strength, int32_t quality)
     if (IsNegligibleBlur(strength)) {
         return {1.0f};
     }
-    const float scaled = strength * 0.42f;
+    const float scaled = BlurSigma(strength);
     const float sigma = scaled > 0.35f ? scaled : 0.35f;
-    const float reach = ceilf(sigma * BlurReachForQuality(quality));
+    const float reach = ceilf(BlurReach(sigma, quality));
     // A reach beyond 32 bits cannot be converted, let alone allocated.
     if (!(reach < 2147483648.0f)) {
         throw std::length_error("vector too long");

@@ -1,63 +1,64 @@
-// One output pixel seen through the glass panel: refracted, blurred and
-// colour-split reads of the source, tint, rim light and shade, mixed over the
-// untouched source. Off the panel the source passes through.
+// The CPU's glass pixel: the glass model (model/glass_pixel.h) over the CPU
+// policy, reading a host world of any depth, the blurred float images and the
+// matte field.
 #pragma once
 
 #include "AE_Effect.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
-#include "model/glass_terms.h"
+#include "model/glass_pixel.h"
+#include "model/glass_policy.h"
 #include "model/image_sampling.h"
 #include "model/matte_field.h"
-#include "model/shape_field.h"
 
 namespace prismora {
+
+// The CPU frame ShadeGlass reads (see model/glass_pixel.h).
+template <typename Pixel> struct CpuGlassFrame {
+    const PF_EffectWorld &input;
+    const MatteField *matte;
+    const FloatImage *half_blur;
+    const FloatImage *full_blur;
+    bool clamp_edges;
+    float origin_x;
+    float origin_y;
+    int32_t glass_mode;
+    float blur_max;
+    FloatPixel glass;
+
+    FloatPixel Source(float sx, float sy) const
+    {
+        return SampleWorldBilinear<Pixel>(input, sx, sy, clamp_edges);
+    }
+    bool HasMatte() const { return matte != nullptr && matte->valid; }
+    const MatteField &Matte() const { return *matte; }
+    float Refracted(float sx, float sy, const GlassTerms &terms, ColorChannel channel) const
+    {
+        const FloatPixel p = SampleBlurred<Pixel>(input, half_blur, full_blur, sx, sy, terms.blur_amount,
+                                                  terms.blur_max, clamp_edges);
+        return channel == ColorChannel::kRed ? p.red : (channel == ColorChannel::kGreen ? p.green : p.blue);
+    }
+};
 
 // x, y are layer coordinates. matte and the blurred images may be null; a
 // matte whose valid flag is clear counts as absent.
 template <typename Pixel>
-FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const PF_EffectWorld & /*output*/,
-                           const EffectSettings &settings, const MatteField *matte,
-                           const FloatImage *half_blur, const FloatImage *full_blur, float x, float y)
+FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const EffectSettings &settings,
+                           const MatteField *matte, const FloatImage *half_blur, const FloatImage *full_blur,
+                           float x, float y)
 {
-    const float sx = x - static_cast<float>(input.origin_x);
-    const float sy = y - static_cast<float>(input.origin_y);
-    const FloatPixel src = SampleWorldBilinear<Pixel>(input, sx, sy, settings.clamp_edges);
-
-    ShapeSample shape;
-    if (settings.glass_mode == 2) {
-        // Full Frame without a matte has no shape: the layer stays as it is.
-        if (matte == nullptr || !matte->valid) {
-            return src;
-        }
-        shape = ComputeMatteShape(*matte, settings, x, y);
-    } else {
-        shape = ComputeRectShape(settings, x, y);
-    }
-    if (!shape.inside || 0.0001f >= shape.coverage || 0.0001f >= settings.amount ||
-        0.0001f >= settings.opacity) {
-        return src;
-    }
-
-    const GlassTerms terms = ComputeGlassTerms(shape, settings, y);
-    if (IsDebugView(settings.debug_view)) {
-        return DebugViewPixel(shape, terms, settings, src);
-    }
-
-    // Read towards the panel centre, red and blue pushed apart along the radius.
-    const float rx = sx - terms.offset_x;
-    const float ry = sy - terms.offset_y;
-    const auto read = [&](float px, float py) {
-        return SampleBlurred<Pixel>(input, half_blur, full_blur, px, py, terms.blur_amount, terms.blur_max,
-                                    settings.clamp_edges);
-    };
-    const FloatPixel sample_r = read(rx - terms.split_x, ry - terms.split_y);
-    const FloatPixel sample_g = read(rx, ry);
-    const FloatPixel sample_b = read(terms.split_x + rx, terms.split_y + ry);
-
-    const float tint = settings.tint_multiplier;
-    return CompositeGlass(shape, terms, settings, src, tint * sample_r.red, tint * sample_g.green,
-                          tint * sample_b.blue);
+    const float *color = settings.glass_color; // alpha, red, green, blue
+    const CpuGlassFrame<Pixel> frame{input,
+                                     matte,
+                                     half_blur,
+                                     full_blur,
+                                     settings.clamp_edges,
+                                     static_cast<float>(input.origin_x),
+                                     static_cast<float>(input.origin_y),
+                                     settings.glass_mode,
+                                     BlurStrength(settings),
+                                     {color[0], color[1], color[2], color[3]}};
+    return ShadeGlass<CpuGlassPolicy>(settings, frame, x, y);
 }
 
 } // namespace prismora

@@ -10,8 +10,9 @@ namespace prismora {
 // Full Frame). CPU, or any value outside the popup ranges, keeps the frame on the CPU.
 inline bool GPUPathSupported(const EffectSettings &settings)
 {
-    const bool renderer_allows = settings.renderer == 1 || settings.renderer == 2;
-    const bool mode_supported = settings.glass_mode == 1 || settings.glass_mode == 2;
+    const bool renderer_allows = settings.renderer == kRendererAuto || settings.renderer == kRendererGpu;
+    const bool mode_supported =
+        settings.glass_mode == kGlassRoundedRect || settings.glass_mode == kGlassFullFrame;
     return renderer_allows && mode_supported;
 }
 

@@ -1,6 +1,6 @@
 // The alpha matte layer prepared for shading: its visible bounds and a smoothed
 // chamfer distance inside the shape on a grid around them. Built by the CPU
-// renderer (cpu/matte_field_builder.h), read by the shading model.
+// renderer (cpu/matte_field_builder.h), read by the glass model's MatteShape.
 #pragma once
 
 #include <vector>
@@ -25,6 +25,16 @@ struct MatteField {
     A_long grid_height = 0;
     std::vector<float> distance; // row-major on the grid, -1 outside the shape
     std::vector<float> alpha;    // row-major on the grid, 0 to 1
+
+    // Bilinear reads at layer position (x, y), each tap tested on its own: a
+    // tap off the grid, or on a plane that does not cover it, gives the default
+    // (0 for the coverage).
+    float Coverage(float x, float y) const { return Sample(alpha, x, y, 0.0f); }
+    float Distance(float x, float y, float default_value) const
+    {
+        return Sample(distance, x, y, default_value);
+    }
+    float Sample(const std::vector<float> &plane, float x, float y, float default_value) const;
 };
 
 } // namespace prismora

@@ -14,18 +14,15 @@ namespace prismora {
 template <typename Pixel> struct PixelTraits;
 
 template <> struct PixelTraits<PF_Pixel8> {
-    static constexpr int kBitDepth = 8;
     static float ToFloat(A_u_char v) { return static_cast<float>(v) / 255.0f; }
 };
 
 template <> struct PixelTraits<PF_Pixel16> {
-    static constexpr int kBitDepth = 16;
     // White is 32768, so the scale is exactly 2^-15.
     static float ToFloat(A_u_short v) { return static_cast<float>(v) * 0.000030517578125f; }
 };
 
 template <> struct PixelTraits<PF_PixelFloat> {
-    static constexpr int kBitDepth = 32;
     static float ToFloat(PF_FpShort v) { return v; }
 };
 

@@ -3,14 +3,10 @@
 // same code on the CPU.
 #pragma once
 
-#include <math.h>
 #include <stdint.h>
 
-#if defined(__CUDACC__)
-#define PRISMORA_HD __host__ __device__
-#else
-#define PRISMORA_HD
-#endif
+#include "model/host_device.h"
+#include "model/scalar_ops.h"
 
 namespace prismora::kernels {
 
@@ -59,32 +55,9 @@ constexpr LaunchShape kPixelBlockShape{16, 16};
 // The chamfer transform's launch: one block of one thread walks the plane.
 constexpr LaunchShape kSingleThreadShape{1, 1};
 
-// The glass model's clamp: above hi gives hi, else below lo gives lo, else v.
-PRISMORA_HD inline float ClampF(float v, float lo, float hi)
-{
-    return v > hi ? hi : (lo > v ? lo : v);
-}
-
 PRISMORA_HD inline int ClampI(int v, int lo, int hi)
 {
     return v > hi ? hi : (lo > v ? lo : v);
-}
-
-PRISMORA_HD inline float MaxF(float a, float b)
-{
-    return a > b ? a : b;
-}
-
-PRISMORA_HD inline float MinF(float a, float b)
-{
-    return a < b ? a : b;
-}
-
-// floor to int; NaN gives 0 on both sides (the device's conversion of NaN), so
-// the emulation never indexes with an undefined value.
-PRISMORA_HD inline int FloorToInt(float v)
-{
-    return v != v ? 0 : static_cast<int>(floorf(v));
 }
 
 // Element index of channel 0 of pixel (x, y) in a four-float frame.

@@ -88,7 +88,7 @@ TEST(CpuFrameTest, FrameIsTheShaderAtEveryLayerPosition)
         for (A_long c = 0; c < output.width(); ++c) {
             // Pixel (0, 0) of the output sits at layer position (10, 20).
             const FloatPixel expected = ClampPixelFloat(ShadeGlassPixel<PF_PixelFloat>(
-                input.world(), output.world(), settings, nullptr, &half, &full, 10.0f + c, 20.0f + r));
+                input.world(), settings, nullptr, &half, &full, 10.0f + c, 20.0f + r));
             const PF_PixelFloat &got = output.At(c, r);
             ASSERT_EQ(std::memcmp(&got, &expected, sizeof(got)), 0) << c << "," << r;
             glass_pixels += std::memcmp(&got, &input.At(c + 4, r + 4), sizeof(got)) != 0 ? 1 : 0;

@@ -116,9 +116,9 @@ World ReferenceFrame(const World &input, const World *matte_world, const EffectS
     for (A_long r = 0; r < out.height(); ++r) {
         for (A_long c = 0; c < out.width(); ++c) {
             const FloatPixel v =
-                ShadeGlassPixel<Pixel>(input.pf(), out.pf(), settings, matte,
-                                       half.IsUsable() ? &half : nullptr, full.IsUsable() ? &full : nullptr,
-                                       static_cast<float>(rect.left + c), static_cast<float>(rect.top + r));
+                ShadeGlassPixel<Pixel>(input.pf(), settings, matte, half.IsUsable() ? &half : nullptr,
+                                       full.IsUsable() ? &full : nullptr, static_cast<float>(rect.left + c),
+                                       static_cast<float>(rect.top + r));
             StorePacked(out.At<Pixel>(c, r), v);
         }
     }

@@ -31,7 +31,7 @@ TYPED_TEST(Split, TilesAgreeWithTheWholeFrame)
     // up to about 1e-5.
     const EffectSettings settings = SettingsFor(job.params, input);
     const auto on_panel = [&](A_long x, A_long y) {
-        return ComputeRectShape(settings, static_cast<float>(x), static_cast<float>(y)).inside;
+        return RectShape<CpuGlassPolicy>(settings, static_cast<float>(x), static_cast<float>(y)).inside;
     };
     const double unit = Depth<TypeParam>::kUnit;
     EXPECT_EQ(

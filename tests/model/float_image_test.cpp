@@ -26,16 +26,6 @@ uint64_t Word16(uint64_t a, uint64_t r, uint64_t g, uint64_t b)
     return a | (r << 16) | (g << 32) | (b << 48);
 }
 
-TEST(FloatImageTest, EightBitPixelConvertsAndPacksBack)
-{
-    TestWorld<PF_Pixel8> world(1, 1);
-    world.At(0, 0) = {255, 128, 0, 64};
-    const FloatImage image = ToFloatImage<PF_Pixel8>(world.world());
-    ASSERT_TRUE(image.IsUsable());
-    EXPECT_TRUE(test::SameBits(image.pixels[0], {1.0f, 0.50196081f, 0.0f, 0.25098041f}));
-    EXPECT_EQ(PackPixel8(image.pixels[0]), Word8(255, 128, 0, 64));
-}
-
 TEST(FloatImageTest, EveryEightAndSixteenBitValueSurvivesTheRoundTrip)
 {
     for (uint32_t v = 0; v <= 255; ++v) {

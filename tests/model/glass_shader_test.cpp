@@ -27,7 +27,8 @@ EffectSettings PanelSettings()
 
 GlassTerms TermsAt(const EffectSettings &settings, float x, float y)
 {
-    return ComputeGlassTerms(ComputeRectShape(settings, x, y), settings, y);
+    return ComputeGlassTerms<CpuGlassPolicy>(RectShape<CpuGlassPolicy>(settings, x, y), settings,
+                                             BlurStrength(settings), y);
 }
 
 // The model's quantities at known pixels of the default panel, to four decimals
@@ -90,7 +91,7 @@ public:
 
     FloatPixel At(float x, float y, const EffectSettings &settings) const
     {
-        return ShadeGlassPixel<Pixel>(world.world(), world.world(), settings, matte, half, full, x, y);
+        return ShadeGlassPixel<Pixel>(world.world(), settings, matte, half, full, x, y);
     }
 
     TestWorld<Pixel> world;
@@ -131,7 +132,7 @@ TYPED_TEST(UniformGrey, NothingToDrawPassesTheSourceThrough)
     const FloatPixel src = shader.world.GetFloat(618, 300);
     EXPECT_TRUE(SameBits(shader.At(700.0f, 300.0f, PanelSettings()), src)); // off the panel
 
-    for (const int32_t view : {1, 3, 5}) {
+    for (const int32_t view : {kDebugOff, kDebugInversedSdf, kDebugSampleOffset}) {
         EffectSettings settings = PanelSettings();
         settings.debug_view = view;
         settings.amount = 0.0001f;
@@ -141,12 +142,15 @@ TYPED_TEST(UniformGrey, NothingToDrawPassesTheSourceThrough)
         EXPECT_TRUE(SameBits(shader.At(618.0f, 300.0f, settings), src));
         // Full Frame without a usable matte leaves the layer alone.
         settings.opacity = 1.0f;
-        settings.glass_mode = 2;
+        settings.glass_mode = kGlassFullFrame;
         EXPECT_TRUE(SameBits(shader.At(618.0f, 300.0f, settings), src));
         MatteField invalid;
         shader.matte = &invalid;
         EXPECT_TRUE(SameBits(shader.At(618.0f, 300.0f, settings), src));
         shader.matte = nullptr;
+        // A glass mode outside the popup has no shape either.
+        settings.glass_mode = 3;
+        EXPECT_TRUE(SameBits(shader.At(618.0f, 300.0f, settings), src));
     }
 }
 
@@ -244,10 +248,12 @@ TEST(ShaderDebugViews, DrawTheModelsQuantities)
         float x;
         FloatPixel expected;
     } cases[] = {
-        {2, 628.5f, {0.5f, 0.5f, 0.5f, 0.5f}}, // alpha is the coverage
-        {3, 618.0f, {1.0f, 0.0781f, 0.0781f, 0.0781f}}, {3, 500.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
-        {4, 618.0f, {1.0f, 0.7807f, 0.7807f, 0.7807f}}, {5, 618.0f, {1.0f, 0.2342f, 0.1522f, 0.7658f}},
-        {5, 700.0f, {0.25f, 0.5f, 0.5f, 0.5f}}, // off the panel: the layer
+        {kDebugGlassMask, 628.5f, {0.5f, 0.5f, 0.5f, 0.5f}}, // alpha is the coverage
+        {kDebugInversedSdf, 618.0f, {1.0f, 0.0781f, 0.0781f, 0.0781f}},
+        {kDebugInversedSdf, 500.0f, {1.0f, 1.0f, 1.0f, 1.0f}},
+        {kDebugDistortion, 618.0f, {1.0f, 0.7807f, 0.7807f, 0.7807f}},
+        {kDebugSampleOffset, 618.0f, {1.0f, 0.2342f, 0.1522f, 0.7658f}},
+        {kDebugSampleOffset, 700.0f, {0.25f, 0.5f, 0.5f, 0.5f}}, // off the panel: the layer
     };
     for (const auto &c : cases) {
         settings.debug_view = c.view;
@@ -268,13 +274,13 @@ TEST(ShaderMatte, FullFrameFollowsTheMatte)
     shader.matte = &matte;
 
     EffectSettings settings = PanelSettings();
-    settings.glass_mode = 2;
+    settings.glass_mode = kGlassFullFrame;
     EXPECT_EQ(shader.At(500.0f, 300.0f, settings).alpha, 0.25f); // the rectangle's centre: off the matte
     const FloatPixel on = shader.At(250.0f, 150.0f, settings);
     EXPECT_EQ(on.alpha, 1.0f);
     EXPECT_NE(on.red, 0.5f);
 
-    settings.debug_view = 3; // depth_norm 0.2 over edge_range 0.5; alpha stays the layer's
+    settings.debug_view = kDebugInversedSdf; // depth_norm 0.2 over edge_range 0.5; alpha stays the layer's
     const FloatPixel sdf = shader.At(250.0f, 150.0f, settings);
     EXPECT_EQ(sdf.alpha, 0.25f);
     EXPECT_FLOAT_EQ(sdf.red, 0.4f);

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "model/effect_settings.h"
+
 #include "support/test_world.h"
 
 namespace prismora {
 namespace {
+
+using Cpu = CpuGlassPolicy;
 
 EffectSettings PanelSettings()
 {
@@ -16,25 +20,6 @@ EffectSettings PanelSettings()
     settings.center_x = 500.0f;
     settings.center_y = 300.0f;
     return settings;
-}
-
-TEST(ShapePrimitives, SmoothStepAndRoundedBoxDistance)
-{
-    EXPECT_EQ(SmoothStep(0.0f, 1.0f, 0.5f), 0.5f);
-    EXPECT_EQ(SmoothStep(0.0f, 1.0f, -3.0f), 0.0f);
-    EXPECT_EQ(SmoothStep(0.0f, 1.0f, 7.0f), 1.0f);
-    EXPECT_EQ(SmoothStep(0.0f, 4.0f, 1.0f), (3.0f - (0.25f + 0.25f)) * (0.25f * 0.25f));
-    // Equal edges make a step that includes the edge itself.
-    EXPECT_EQ(SmoothStep(2.0f, 2.0f, 1.999f), 0.0f);
-    EXPECT_EQ(SmoothStep(2.0f, 2.0f, 2.0f), 1.0f);
-
-    EXPECT_EQ(RoundedBoxDistance(0.0f, 0.0f, 128.0f, 128.0f, 48.0f), -128.0f);
-    EXPECT_EQ(RoundedBoxDistance(128.5f, 0.0f, 128.0f, 128.0f, 48.0f), 0.5f);
-    // 100 x 40 with radius 500 is a stadium of radius 20; a negative radius is 0.
-    EXPECT_FLOAT_EQ(RoundedBoxDistance(45.0f, 15.0f, 50.0f, 20.0f, 500.0f), std::sqrt(450.0f) - 20.0f);
-    EXPECT_EQ(RoundedBoxDistance(-38.0f, -19.0f, 50.0f, 20.0f, 500.0f),
-              RoundedBoxDistance(-38.0f, -19.0f, 50.0f, 20.0f, 20.0f));
-    EXPECT_EQ(RoundedBoxDistance(55.0f, 25.0f, 50.0f, 20.0f, -5.0f), std::sqrt(50.0f));
 }
 
 // Default 256 x 256 panel, radius 48, at (500, 300); a 100 x 40 stadium (radius
@@ -53,8 +38,6 @@ TEST(RectShape, KnownPixels)
     stadium.corner_radius = 500.0f;
     EffectSettings thin = PanelSettings();
     thin.glass_width = 1.0f;
-    EffectSettings matte_mode = PanelSettings();
-    matte_mode.glass_mode = 2;
     const struct {
         EffectSettings settings;
         float x, y;
@@ -74,11 +57,10 @@ TEST(RectShape, KnownPixels)
         {thin,            499, 300, true,  {1,   n,   n,          n, 1,   n,  n, n,  n}},
         {thin,            501.5f, 300, true, {0.5f, n, n,          n, n,   n,  n, n,  n}},
         {thin,            502, 300, false, {n,   n,   n,          n, n,   n,  n, n,  n}},
-        {matte_mode,      500, 300, false, {0,   n,   n,          n, n,   n,  n, n,  n}},
         // clang-format on
     };
     for (const auto &c : cases) {
-        const ShapeSample s = ComputeRectShape(c.settings, c.x, c.y);
+        const ShapeSample s = RectShape<Cpu>(c.settings, c.x, c.y);
         EXPECT_EQ(s.inside, c.inside) << c.x << "," << c.y;
         for (size_t k = 0; k < 9; ++k) {
             if (!std::isnan(c.expected[k])) {
@@ -94,7 +76,6 @@ TEST(FinishShape, RimWidthAndFallbacks)
     s.panel_width = 100.0f;
     s.panel_height = 120.0f;
     s.local_x = 3.0f;
-    EffectSettings settings;
     const struct {
         float edge_range, depth, edge_factor;
     } cases[] = {
@@ -106,8 +87,7 @@ TEST(FinishShape, RimWidthAndFallbacks)
     for (const auto &c : cases) {
         ShapeSample r = s;
         r.depth = c.depth;
-        settings.edge_range = c.edge_range;
-        FinishShape(r, settings);
+        FinishShape<Cpu>(r, c.edge_range);
         EXPECT_EQ(r.min_side, 100.0f);
         EXPECT_EQ(r.depth, c.depth > 0.0f ? c.depth : 0.0f);
         EXPECT_EQ(r.edge_factor, c.edge_factor) << c.edge_range << " " << c.depth;
@@ -119,7 +99,7 @@ TEST(FinishShape, RimWidthAndFallbacks)
     ShapeSample centre = s;
     centre.local_x = 0.0f;
     centre.normal_y = -1.0f;
-    FinishShape(centre, settings);
+    FinishShape<Cpu>(centre, 0.5f);
     EXPECT_EQ(centre.dir_x, 0.0f);
     EXPECT_EQ(centre.dir_y, -1.0f);
 }
@@ -131,18 +111,18 @@ TEST(MatteSampling, TapsAreTestedOneByOne)
     for (size_t c = 0; c < 12; ++c) {
         m.distance[c] = static_cast<float>(c / 4 * 10 + c % 4);
     }
-    EXPECT_EQ(SampleMatteField(m, m.distance, 11.0f, 21.0f, -1.0f), 11.0f);
-    EXPECT_EQ(SampleMatteField(m, m.distance, 11.5f, 21.5f, -1.0f), 16.5f);
+    EXPECT_EQ(m.Sample(m.distance, 11.0f, 21.0f, -1.0f), 11.0f);
+    EXPECT_EQ(m.Sample(m.distance, 11.5f, 21.5f, -1.0f), 16.5f);
     // Right column: the outer taps give the default.
-    EXPECT_EQ(SampleMatteField(m, m.distance, 13.5f, 20.0f, -1.0f), (-1.0f - 3.0f) * 0.5f + 3.0f);
+    EXPECT_EQ(m.Sample(m.distance, 13.5f, 20.0f, -1.0f), (-1.0f - 3.0f) * 0.5f + 3.0f);
     // Above the grid: the upper taps give the default.
-    EXPECT_EQ(SampleMatteField(m, m.distance, 10.0f, 19.25f, 7.0f), (0.0f - 7.0f) * 0.25f + 7.0f);
-    EXPECT_EQ(SampleMatteField(m, m.distance, 4.0f, 21.0f, 7.0f), 7.0f);
-    EXPECT_EQ(SampleMatteField(m, m.distance, 12.0f, 23.0f, 7.0f), 7.0f);
+    EXPECT_EQ(m.Sample(m.distance, 10.0f, 19.25f, 7.0f), (0.0f - 7.0f) * 0.25f + 7.0f);
+    EXPECT_EQ(m.Sample(m.distance, 4.0f, 21.0f, 7.0f), 7.0f);
+    EXPECT_EQ(m.Sample(m.distance, 12.0f, 23.0f, 7.0f), 7.0f);
     // An empty plane or an invalid field reads the default everywhere.
-    EXPECT_EQ(SampleMatteField(m, std::vector<float>{}, 11.0f, 21.0f, 0.25f), 0.25f);
+    EXPECT_EQ(m.Sample(std::vector<float>{}, 11.0f, 21.0f, 0.25f), 0.25f);
     m.valid = false;
-    EXPECT_EQ(SampleMatteField(m, m.distance, 11.0f, 21.0f, 0.25f), 0.25f);
+    EXPECT_EQ(m.Sample(m.distance, 11.0f, 21.0f, 0.25f), 0.25f);
 }
 
 TEST(MatteShape, CoverageDepthAndPanelComeFromTheMatte)
@@ -150,13 +130,12 @@ TEST(MatteShape, CoverageDepthAndPanelComeFromTheMatte)
     MatteField m = test::BoxMatte(0, 0, 40, 40, 5.0f); // centred on (20, 20)
     m.alpha[21 * 40 + 7] = 0.003f;
     m.alpha[21 * 40 + 8] = 1.5f;
-    const EffectSettings settings;
-    EXPECT_FALSE(ComputeMatteShape(m, settings, 7.0f, 21.0f).inside);
-    EXPECT_EQ(ComputeMatteShape(m, settings, 8.0f, 21.0f).coverage, 1.0f);
-    EXPECT_FALSE(ComputeMatteShape(m, settings, -3.0f, 21.0f).inside);
+    EXPECT_FALSE(MatteShape<Cpu>(m, 0.5f, 7.0f, 21.0f).inside);
+    EXPECT_EQ(MatteShape<Cpu>(m, 0.5f, 8.0f, 21.0f).coverage, 1.0f);
+    EXPECT_FALSE(MatteShape<Cpu>(m, 0.5f, -3.0f, 21.0f).inside);
 
     // On a flat spot the normal points away from the matte centre.
-    const ShapeSample s = ComputeMatteShape(m, settings, 23.0f, 24.0f);
+    const ShapeSample s = MatteShape<Cpu>(m, 0.5f, 23.0f, 24.0f);
     EXPECT_TRUE(s.inside);
     EXPECT_EQ(s.depth, 5.0f);
     EXPECT_EQ(s.min_side, 40.0f);
@@ -170,7 +149,7 @@ TEST(MatteShape, CoverageDepthAndPanelComeFromTheMatte)
 
     // Without distances a pixel on the glass is on the rim.
     m.distance.clear();
-    const ShapeSample rim = ComputeMatteShape(m, settings, 16.0f, 20.0f);
+    const ShapeSample rim = MatteShape<Cpu>(m, 0.5f, 16.0f, 20.0f);
     EXPECT_TRUE(rim.inside);
     EXPECT_EQ(rim.depth, 0.0f);
     EXPECT_EQ(rim.edge_factor, 1.0f);
@@ -183,7 +162,7 @@ TEST(MatteShape, NormalIsTheNegatedGradient)
     for (size_t c = 0; c < m.distance.size(); ++c) {
         m.distance[c] = static_cast<float>(c / 40) * 0.5f + static_cast<float>(c % 40) * 0.25f;
     }
-    const ShapeSample s = ComputeMatteShape(m, EffectSettings{}, 30.0f, 12.0f);
+    const ShapeSample s = MatteShape<Cpu>(m, 0.5f, 30.0f, 12.0f);
     EXPECT_EQ(s.depth, 13.5f);
     EXPECT_NEAR(s.normal_x, -1.0f / std::sqrt(5.0f), 1e-6f);
     EXPECT_NEAR(s.normal_y, -2.0f / std::sqrt(5.0f), 1e-6f);
