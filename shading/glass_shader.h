@@ -15,10 +15,10 @@ namespace prismora {
 
 // x, y are layer coordinates. matte and the blurred images may be null; a
 // matte whose valid flag is clear counts as absent.
-template <typename Pixel>
+template <typename Pixel, typename Image = FloatImage>
 FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const PF_EffectWorld & /*output*/,
-                           const EffectSettings &settings, const MatteField *matte,
-                           const FloatImage *half_blur, const FloatImage *full_blur, float x, float y)
+                           const EffectSettings &settings, const MatteField *matte, const Image *half_blur,
+                           const Image *full_blur, float x, float y)
 {
     const float sx = x - static_cast<float>(input.origin_x);
     const float sy = y - static_cast<float>(input.origin_y);

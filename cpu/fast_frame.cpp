@@ -1,0 +1,126 @@
+#include "cpu/fast_frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "cpu/blur_window.h"
+#include "cpu/gaussian_blur.h"
+#include "cpu/glass_bounds.h"
+#include "cpu/pass_through.h"
+#include "cpu/pixel_store.h"
+#include "cpu/pixel_traits.h"
+#include "cpu/window_blur.h"
+#include "shading/glass_shader.h"
+
+namespace prismora {
+namespace {
+
+PF_LRect LayerRect(const PF_EffectWorld &world)
+{
+    return {world.origin_x, world.origin_y, world.origin_x + world.width, world.origin_y + world.height};
+}
+
+PF_LRect Intersect(const PF_LRect &a, const PF_LRect &b)
+{
+    PF_LRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+               std::min(a.bottom, b.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top) {
+        r = {a.left, a.top, a.left, a.top};
+    }
+    return r;
+}
+
+bool IsEmpty(const PF_LRect &r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+A_long ClampIndex(double v, A_long size)
+{
+    return v < 0.0 ? 0 : (v > size - 1 ? size - 1 : static_cast<A_long>(v));
+}
+
+// The input pixels the blurred reads of the shaded pixels can touch, as input
+// indices: the shaded box moved into the input and grown by the read reach.
+// Clamped into the input (a clamped read lands on its edge), so never empty.
+PF_LRect BlurWindowRect(const PF_EffectWorld &input, const PF_LRect &shaded, double reach)
+{
+    if (!std::isfinite(reach)) {
+        return {0, 0, input.width, input.height};
+    }
+    const double left = static_cast<double>(shaded.left) - input.origin_x - reach;
+    const double right = static_cast<double>(shaded.right - 1) - input.origin_x + reach;
+    const double top = static_cast<double>(shaded.top) - input.origin_y - reach;
+    const double bottom = static_cast<double>(shaded.bottom - 1) - input.origin_y + reach;
+    return {ClampIndex(std::floor(left), input.width), ClampIndex(std::floor(top), input.height),
+            ClampIndex(std::ceil(right), input.width) + 1, ClampIndex(std::ceil(bottom), input.height) + 1};
+}
+
+} // namespace
+
+template <typename Pixel>
+PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, const EffectSettings &settings,
+                       const MatteField *matte, const HostThreads &threads)
+{
+    const PF_LRect out_rect = LayerRect(output);
+    GlassBounds bounds = FindGlassBounds(settings, matte);
+    const bool exact = HasExactFloatCoordinates(out_rect) && HasExactFloatCoordinates(LayerRect(input));
+    if (!bounds.bounded || !exact) {
+        bounds.shaded = out_rect; // every pixel through the shader, every blur whole
+        bounds.read_reach = INFINITY;
+    }
+    const PF_LRect shaded = Intersect(bounds.shaded, out_rect);
+
+    // The blurs exist exactly when the plain frame makes them, and are read
+    // only from shaded pixels; a half strength of 0.001 or less is never read.
+    std::vector<BlurWindow> windows;
+    const float strength = BlurStrength(settings);
+    const bool full_frame_without_matte = settings.glass_mode == 2 && (matte == nullptr || !matte->valid);
+    PF_Err err = PF_Err_NONE;
+    if (strength > 0.001f && !full_frame_without_matte && !IsEmpty(shaded)) {
+        std::vector<std::vector<float>> kernels;
+        kernels.push_back(GaussianKernel(strength, settings.quality));
+        const bool with_half = strength * 0.5f > 0.001f;
+        if (with_half) {
+            kernels.push_back(GaussianKernel(strength * 0.5f, settings.quality));
+        }
+        err = BlurWorldWindow<Pixel>(input, BlurWindowRect(input, shaded, bounds.read_reach),
+                                     settings.clamp_edges, kernels, threads, windows);
+    }
+    if (err != PF_Err_NONE) {
+        return err;
+    }
+    const BlurWindow *full = windows.empty() ? nullptr : &windows[0];
+    const BlurWindow *half = windows.size() > 1 ? &windows[1] : nullptr;
+
+    const A_long shaded_begin = shaded.left - output.origin_x;
+    const A_long shaded_end = shaded.right - output.origin_x;
+    return threads.ForEachBand(output.height, [&](A_long begin, A_long end) {
+        for (A_long r = begin; r < end; ++r) {
+            const A_long y = output.origin_y + r;
+            if (y < shaded.top || y >= shaded.bottom) {
+                PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, 0, output.width);
+                continue;
+            }
+            PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, 0, shaded_begin);
+            for (A_long c = shaded_begin; c < shaded_end; ++c) {
+                const float x = static_cast<float>(output.origin_x + c);
+                StorePixel(*WorldPixelAt<Pixel>(output, c, r),
+                           ShadeGlassPixel<Pixel>(input, output, settings, matte, half, full, x,
+                                                  static_cast<float>(y)));
+            }
+            PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, shaded_end, output.width);
+        }
+    });
+}
+
+template PF_Err RenderFrameFast<PF_Pixel8>(const PF_EffectWorld &, PF_EffectWorld &, const EffectSettings &,
+                                           const MatteField *, const HostThreads &);
+template PF_Err RenderFrameFast<PF_Pixel16>(const PF_EffectWorld &, PF_EffectWorld &, const EffectSettings &,
+                                            const MatteField *, const HostThreads &);
+template PF_Err RenderFrameFast<PF_PixelFloat>(const PF_EffectWorld &, PF_EffectWorld &,
+                                               const EffectSettings &, const MatteField *,
+                                               const HostThreads &);
+
+} // namespace prismora

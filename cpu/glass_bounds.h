@@ -1,0 +1,28 @@
+// Where the glass can change a frame, bounded conservatively from the settings
+// alone: the layer pixels the shader may shade (every other pixel is the
+// source passed through) and how far from them its blurred reads may land.
+#pragma once
+
+#include "AE_Effect.h"
+#include "cpu/matte_field.h"
+#include "host/effect_settings.h"
+
+namespace prismora {
+
+struct GlassBounds {
+    bool bounded = false; // false: no safe bound, every pixel may be shaded
+    PF_LRect shaded{};    // layer coordinates; empty when no pixel can be on the glass
+    // Pixels between a shaded pixel and any source pixel its blurred reads
+    // touch (refraction, colour split, the bilinear neighbour); infinite when
+    // the settings do not bound it.
+    double read_reach = 0.0;
+};
+
+// matte may be null; one whose valid flag is clear counts as absent.
+GlassBounds FindGlassBounds(const EffectSettings &settings, const MatteField *matte);
+
+// True when every coordinate of the rectangle converts to float exactly with
+// room to spare, so that the shader's float positions are the integer ones.
+bool HasExactFloatCoordinates(const PF_LRect &rect);
+
+} // namespace prismora
