@@ -134,8 +134,8 @@ hostsim::RenderPath PathFor(const hostsim::ParamSet &params, const ParamCatalog 
 
 } // namespace
 
-EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
-    : host_(plugin, hostsim::HostOptions{.gpu_device = gpu})
+EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu, int threads)
+    : host_(plugin, hostsim::HostOptions{.gpu_device = gpu, .threads = threads})
 {
     if (const PF_Err err = host_.GlobalSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_GLOBAL_SETUP);

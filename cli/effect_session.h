@@ -42,8 +42,10 @@ public:
     // broken host contract HostError.
     // The GPU device is the first CUDA device when there is one, unless the
     // caller chooses (the tests use the emulated one).
+    // threads: the host's render threads (0: one per core).
     explicit EffectSession(const std::filesystem::path &plugin,
-                           hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent);
+                           hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent,
+                           int threads = 0);
     EffectSession(const EffectSession &) = delete;
     EffectSession &operator=(const EffectSession &) = delete;
 

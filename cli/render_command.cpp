@@ -19,7 +19,7 @@ void RunRender(const RenderCommand &command, std::ostream &out)
     if (command.matte) {
         matte = ReadImageFile(*command.matte, input.image.depth()).image;
     }
-    EffectSession session(FindPlugin());
+    EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
     const std::map<int, PF_ParamDef> values =
         ResolveParamValues(session.catalog(), command.assignments, input.image.width(), input.image.height());
 

@@ -17,6 +17,7 @@
 #include "hostsim/gpu_world.h"
 #include "hostsim/param_set.h"
 #include "hostsim/suites.h"
+#include "hostsim/thread_pool.h"
 #include "hostsim/world.h"
 
 namespace prismora::hostsim {
@@ -66,7 +67,8 @@ public:
 
     Books &books;
     const SuiteTable &suites;
-    PF_Cmd cmd = -1; // the command in progress, -1 between commands
+    ThreadPool *threads = nullptr; // the host's render threads; null: the calling thread only
+    PF_Cmd cmd = -1;               // the command in progress, -1 between commands
 
     ParamSet *declaring = nullptr;             // parameter set-up: where add_param appends
     const ParamSet *values = nullptr;          // frames: the current values (layers are host copies)

@@ -154,6 +154,7 @@ void Host::RenderRect(const FrameJob &job, const ParamSet &values, const World &
                       World &assembled, FrameResult &result)
 {
     CallContext ctx(books_, suites_);
+    ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = FormatForDepth(job.bit_depth);
     ctx.row_padding_bytes = options_.row_padding_bytes;
@@ -283,6 +284,7 @@ FrameResult Host::RenderLegacy(const FrameJob &job, const ParamSet &values, cons
 {
     const PixelFormat format = FormatForDepth(job.bit_depth);
     CallContext ctx(books_, suites_);
+    ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = format;
     ctx.row_padding_bytes = options_.row_padding_bytes;

@@ -50,11 +50,17 @@ World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout
     }
     const size_t pixel_row = static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(format));
     const size_t row = pixel_row + static_cast<size_t>(layout.row_padding_bytes);
-    storage_ = std::make_unique<std::byte[]>(row * static_cast<size_t>(height));
-    // Padding holds a pattern so that a write past a row's end shows.
-    std::memset(storage_.get(), 0xCD, row * static_cast<size_t>(height));
-    for (A_long y = 0; y < height; ++y) {
-        std::memset(storage_.get() + row * static_cast<size_t>(y), 0, pixel_row);
+    // Every byte written once: the pixels cleared, the padding a pattern that
+    // shows a write past a row's end.
+    storage_ = std::make_unique_for_overwrite<std::byte[]>(row * static_cast<size_t>(height));
+    if (row == pixel_row) {
+        std::memset(storage_.get(), 0, row * static_cast<size_t>(height));
+    } else {
+        for (A_long y = 0; y < height; ++y) {
+            std::byte *start = storage_.get() + row * static_cast<size_t>(y);
+            std::memset(start, 0, pixel_row);
+            std::memset(start + pixel_row, 0xCD, row - pixel_row);
+        }
     }
     pf_.data = reinterpret_cast<PF_PixelPtr>(storage_.get());
     pf_.rowbytes = static_cast<A_long>(row);
