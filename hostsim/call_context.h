@@ -85,6 +85,7 @@ public:
     std::unique_ptr<World> output;
     std::vector<const World *> frame_worlds;           // layer copies the frame's params point at
     std::vector<std::unique_ptr<World>> effect_worlds; // PF_NewWorld
+    double host_copy_ms = 0.0; // time the checkouts spent making the worlds they hand out
 
     // GPU frames: set while PF_Cmd_SMART_RENDER_GPU is in progress.
     GpuDevice *gpu_device = nullptr;

@@ -229,6 +229,7 @@ void Host::RenderRect(const FrameJob &job, const ParamSet &values, const World &
             report.render_ms += MillisecondsSince(start);
             KeepFirstError(result, report.render_err, PF_Cmd_SMART_RENDER, out);
         }
+        report.host_copy_ms = ctx.host_copy_ms;
         ctx.FinishFrame();
     }
     if (ctx.output && !ctx.output->empty()) {
