@@ -38,23 +38,24 @@ bool IsEmpty(const PF_LRect &r)
 
 A_long ClampIndex(double v, A_long size)
 {
-    return v < 0.0 ? 0 : (v > size - 1 ? size - 1 : static_cast<A_long>(v));
+    if (!(v > 0.0)) {
+        return 0; // NaN too
+    }
+    return v > size - 1 ? size - 1 : static_cast<A_long>(v);
 }
 
-// The input pixels the blurred reads of the shaded pixels can touch, as input
-// indices: the shaded box moved into the input and grown by the read reach.
-// Clamped into the input (a clamped read lands on its edge), so never empty.
-PF_LRect BlurWindowRect(const PF_EffectWorld &input, const PF_LRect &shaded, double reach)
+// The input pixels the blurred reads can touch, as input indices: the read
+// box moved into the input, with the bilinear neighbour. Clamped into the
+// input (a clamped read lands on its edge), so never empty.
+PF_LRect BlurWindowRect(const PF_EffectWorld &input, const GlassBounds &bounds)
 {
-    if (!std::isfinite(reach)) {
-        return {0, 0, input.width, input.height};
-    }
-    const double left = static_cast<double>(shaded.left) - input.origin_x - reach;
-    const double right = static_cast<double>(shaded.right - 1) - input.origin_x + reach;
-    const double top = static_cast<double>(shaded.top) - input.origin_y - reach;
-    const double bottom = static_cast<double>(shaded.bottom - 1) - input.origin_y + reach;
-    return {ClampIndex(std::floor(left), input.width), ClampIndex(std::floor(top), input.height),
-            ClampIndex(std::ceil(right), input.width) + 1, ClampIndex(std::ceil(bottom), input.height) + 1};
+    const auto index = [](double position, A_long origin, A_long size, double extra) {
+        return ClampIndex(position - origin + extra, size);
+    };
+    return {index(std::floor(bounds.read_left), input.origin_x, input.width, 0.0),
+            index(std::floor(bounds.read_top), input.origin_y, input.height, 0.0),
+            index(std::ceil(bounds.read_right), input.origin_x, input.width, 1.0) + 1,
+            index(std::ceil(bounds.read_bottom), input.origin_y, input.height, 1.0) + 1};
 }
 
 } // namespace
@@ -68,7 +69,8 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
     const bool exact = HasExactFloatCoordinates(out_rect) && HasExactFloatCoordinates(LayerRect(input));
     if (!bounds.bounded || !exact) {
         bounds.shaded = out_rect; // every pixel through the shader, every blur whole
-        bounds.read_reach = INFINITY;
+        bounds.read_left = bounds.read_top = -INFINITY;
+        bounds.read_right = bounds.read_bottom = INFINITY;
     }
     const PF_LRect shaded = Intersect(bounds.shaded, out_rect);
 
@@ -78,15 +80,18 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
     const float strength = BlurStrength(settings);
     const bool full_frame_without_matte = settings.glass_mode == 2 && (matte == nullptr || !matte->valid);
     PF_Err err = PF_Err_NONE;
-    if (strength > 0.001f && !full_frame_without_matte && !IsEmpty(shaded)) {
+    if (strength > 0.001f && !full_frame_without_matte) {
+        // Made even when nothing is shaded: a kernel too long to allocate fails
+        // this frame as it fails the plain one.
         std::vector<std::vector<float>> kernels;
         kernels.push_back(GaussianKernel(strength, settings.quality));
-        const bool with_half = strength * 0.5f > 0.001f;
-        if (with_half) {
+        if (strength * 0.5f > 0.001f) {
             kernels.push_back(GaussianKernel(strength * 0.5f, settings.quality));
         }
-        err = BlurWorldWindow<Pixel>(input, BlurWindowRect(input, shaded, bounds.read_reach),
-                                     settings.clamp_edges, kernels, threads, windows);
+        if (!IsEmpty(shaded)) {
+            err = BlurWorldWindow<Pixel>(input, BlurWindowRect(input, bounds), settings.clamp_edges, kernels,
+                                         threads, windows);
+        }
     }
     if (err != PF_Err_NONE) {
         return err;

@@ -41,7 +41,9 @@ GlassBounds FindGlassBounds(const EffectSettings &settings, const MatteField *ma
         return bounds;
     }
 
-    double panel_width = 0.0;
+    double center_x = 0.0;
+    double center_y = 0.0;
+    double panel_width = 0.0; // signed: a negative width turns the refraction outwards
     double panel_height = 0.0;
     if (full_frame) {
         const double left = matte->grid_x;
@@ -55,34 +57,52 @@ GlassBounds FindGlassBounds(const EffectSettings &settings, const MatteField *ma
         // The matte field reads 0 beyond its grid, and its taps reach one cell.
         Span(left - 1.0, right, bounds.shaded.left, bounds.shaded.right);
         Span(top - 1.0, bottom, bounds.shaded.top, bounds.shaded.bottom);
+        center_x = matte->center_x;
+        center_y = matte->center_y;
         panel_width = matte->width;
         panel_height = matte->height;
     } else {
-        const double cx = settings.center_x;
-        const double cy = settings.center_y;
-        panel_width = std::fabs(static_cast<double>(settings.glass_width));
-        panel_height = std::fabs(static_cast<double>(settings.glass_height));
-        const double half_w = std::fmax(panel_width * 0.5, 1.0);
-        const double half_h = std::fmax(panel_height * 0.5, 1.0);
-        if (!Small(cx) || !Small(cy) || !Small(half_w) || !Small(half_h) ||
+        center_x = settings.center_x;
+        center_y = settings.center_y;
+        panel_width = settings.glass_width;
+        panel_height = settings.glass_height;
+        const double half_w = std::fmax(std::fabs(panel_width) * 0.5, 1.0);
+        const double half_h = std::fmax(std::fabs(panel_height) * 0.5, 1.0);
+        if (!Small(center_x) || !Small(center_y) || !Small(half_w) || !Small(half_h) ||
             !std::isfinite(settings.corner_radius)) {
             bounds.bounded = false; // a NaN shape covers every pixel
             return bounds;
         }
         // Coverage needs a distance below 1 from the rounded box, which lies
         // inside the plain box.
-        Span(cx - half_w - 1.0, cx + half_w + 1.0, bounds.shaded.left, bounds.shaded.right);
-        Span(cy - half_h - 1.0, cy + half_h + 1.0, bounds.shaded.top, bounds.shaded.bottom);
+        Span(center_x - half_w - 1.0, center_x + half_w + 1.0, bounds.shaded.left, bounds.shaded.right);
+        Span(center_y - half_h - 1.0, center_y + half_h + 1.0, bounds.shaded.top, bounds.shaded.bottom);
     }
 
-    // The refraction moves a read by at most half the panel times the strength
-    // (lens and direction are at most 1), the colour split by the shift.
-    const double strength =
-        std::fabs(std::fmax(static_cast<double>(settings.distortion_scale), 0.0) * settings.amount);
-    const double offset = std::fmax(panel_width, panel_height) * 0.5 * strength;
-    const double split = std::fabs(static_cast<double>(settings.chromatic_shift) * settings.amount);
-    const double reach = (offset + split) * 1.01 + kSlack + 1.0;
-    bounds.read_reach = std::isfinite(reach) ? reach : INFINITY;
+    // A read moves from the pixel by the refraction, lens * panel size / 2 *
+    // direction * strength (lens and |direction| at most 1, the direction
+    // pointing from the centre to the pixel), then by the colour split. With
+    // a positive size the refraction pulls towards the centre: a pixel at
+    // distance d lands within max(d, lens * size / 2 * strength) of it.
+    const double strength = std::fmax(static_cast<double>(settings.distortion_scale), 0.0) * settings.amount;
+    const double split = std::fabs(static_cast<double>(settings.chromatic_shift) * settings.amount) * 1.01;
+    const auto reach = [&](double size, double begin, double end, double center) {
+        const double spread = std::fmax(std::fabs(begin - center), std::fabs(end - center));
+        const double pull = std::fabs(size) * 0.5 * strength * 1.01;
+        const double moved = size >= 0.0 ? std::fmax(spread, pull) : spread + pull;
+        return moved + split + kSlack + 1.0e-5 * (std::fabs(center) + moved + split);
+    };
+    const double reach_x = reach(panel_width, bounds.shaded.left, bounds.shaded.right, center_x);
+    const double reach_y = reach(panel_height, bounds.shaded.top, bounds.shaded.bottom, center_y);
+    if (std::isfinite(reach_x) && std::isfinite(reach_y)) {
+        bounds.read_left = center_x - reach_x;
+        bounds.read_right = center_x + reach_x;
+        bounds.read_top = center_y - reach_y;
+        bounds.read_bottom = center_y + reach_y;
+    } else {
+        bounds.read_left = bounds.read_top = -INFINITY;
+        bounds.read_right = bounds.read_bottom = INFINITY;
+    }
     return bounds;
 }
 

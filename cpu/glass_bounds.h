@@ -1,6 +1,6 @@
 // Where the glass can change a frame, bounded conservatively from the settings
 // alone: the layer pixels the shader may shade (every other pixel is the
-// source passed through) and how far from them its blurred reads may land.
+// source passed through) and where its blurred reads may land.
 #pragma once
 
 #include "AE_Effect.h"
@@ -12,10 +12,13 @@ namespace prismora {
 struct GlassBounds {
     bool bounded = false; // false: no safe bound, every pixel may be shaded
     PF_LRect shaded{};    // layer coordinates; empty when no pixel can be on the glass
-    // Pixels between a shaded pixel and any source pixel its blurred reads
-    // touch (refraction, colour split, the bilinear neighbour); infinite when
-    // the settings do not bound it.
-    double read_reach = 0.0;
+    // The layer positions the blurred reads of shaded pixels may land on
+    // (refraction and colour split included), as a closed box; infinite
+    // bounds when the settings do not bound them.
+    double read_left = 0.0;
+    double read_top = 0.0;
+    double read_right = 0.0;
+    double read_bottom = 0.0;
 };
 
 // matte may be null; one whose valid flag is clear counts as absent.
