@@ -1,5 +1,6 @@
 #include "cpu/pass_through.h"
 
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
 
@@ -33,6 +34,31 @@ inline void CopyPixel(const PF_Pixel16 &src, PF_Pixel16 &dst)
     dst = {cut(src.alpha), cut(src.red), cut(src.green), cut(src.blue)};
 }
 
+// The float read and store at whole positions for the pixels whose right
+// neighbour is the next pixel: the same operations as ReadAtPixel and
+// StorePixel, written over plain floats so that the compiler vectorizes them.
+void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, PF_PixelFloat *out,
+                         A_long count)
+{
+    for (A_long i = 0; i < count; ++i) {
+        const float *a0 = &row0[i].alpha;
+        const float *a1 = &row0[i + 1].alpha;
+        const float *b0 = &row1[i].alpha;
+        const float *b1 = &row1[i + 1].alpha;
+        float v[4];
+        for (int c = 0; c < 4; ++c) {
+            const float top = (a1[c] - a0[c]) * 0.0f + a0[c];
+            const float bottom = (b1[c] - b0[c]) * 0.0f + b0[c];
+            v[c] = (bottom - top) * 0.0f + top;
+        }
+        // ClampPixelFloat: alpha into 0..1 (NaN kept), colour not below 0 (NaN to 0).
+        out[i].alpha = v[0] > 1.0f ? 1.0f : (v[0] < 0.0f ? 0.0f : v[0]);
+        out[i].red = v[1] > 0.0f ? v[1] : 0.0f;
+        out[i].green = v[2] > 0.0f ? v[2] : 0.0f;
+        out[i].blue = v[3] > 0.0f ? v[3] : 0.0f;
+    }
+}
+
 } // namespace
 
 template <typename Pixel>
@@ -60,7 +86,25 @@ void PassThroughSpan(const PF_EffectWorld &input, PF_EffectWorld &output, bool c
     const Pixel *row1 = WorldPixelAt<Pixel>(input, 0, sy1);
     const A_long shift = output.origin_x - input.origin_x; // input column of output column 0
 
+    // Columns whose source pixel and its right neighbour lie inside the input
+    // take the straight run; the rest (edges, outside) the general path below.
+    const A_long run_begin = std::clamp(-shift, begin, end);
+    const A_long run_end = std::clamp(last_x - shift, run_begin, end);
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        PassThroughFloatRun(row0 + run_begin + shift, row1 + run_begin + shift, out + run_begin,
+                            run_end - run_begin);
+    } else {
+        for (A_long c = run_begin; c < run_end; ++c) {
+            CopyPixel(row0[c + shift], out[c]);
+        }
+    }
     for (A_long c = begin; c < end; ++c) {
+        if (c == run_begin) {
+            c = run_end;
+            if (c >= end) {
+                break;
+            }
+        }
         A_long sx = c + shift;
         if (sx < 0 || sx > last_x) {
             if (!clamp_edges) {
