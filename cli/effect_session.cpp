@@ -160,11 +160,13 @@ EffectAnswers EffectSession::answers()
     return {host_.About(), global.my_version, global.out_flags, global.out_flags2};
 }
 
-HostImage EffectSession::Render(const HostImage &input, const HostImage *matte,
+HostImage EffectSession::Render(HostImage input, const HostImage *matte,
                                 const std::map<int, PF_ParamDef> &values, const FrameOptions &options)
 {
     const hostsim::World input_world = ToWorld(input);
-    hostsim::FrameJob job = host_.NewFrame(input_world, input.depth());
+    const int depth = input.depth();
+    input = HostImage();
+    hostsim::FrameJob job = host_.NewFrame(input_world, depth);
     for (const auto &[index, def] : values) {
         ApplyValue(job.params, index, def);
     }

@@ -59,7 +59,9 @@ public:
     // Renders input (origin (0, 0)) at its depth with the given values (by
     // parameter index) over the declared defaults; matte, when given, is the
     // Alpha Matte Layer at the same depth. Throws EffectError on an effect error.
-    HostImage Render(const HostImage &input, const HostImage *matte, const std::map<int, PF_ParamDef> &values,
+    // The input is taken by value and released once the host holds its own
+    // copy, so a caller that moves it in keeps one frame less alive.
+    HostImage Render(HostImage input, const HostImage *matte, const std::map<int, PF_ParamDef> &values,
                      const FrameOptions &options);
 
 private:

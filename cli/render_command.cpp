@@ -1,5 +1,6 @@
 // prismora render: one image file through the effect into another.
 #include <ostream>
+#include <utility>
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
@@ -13,7 +14,7 @@ namespace prismora::cli {
 void RunRender(const RenderCommand &command, std::ostream &out)
 {
     // Everything the user got wrong is found before any pixel is rendered.
-    const LoadedImage input = ReadImageFile(command.input, command.depth);
+    LoadedImage input = ReadImageFile(command.input, command.depth);
     CheckImageOutputPath(command.output, input.image.depth());
     std::optional<HostImage> matte;
     if (command.matte) {
@@ -30,7 +31,8 @@ void RunRender(const RenderCommand &command, std::ostream &out)
     if (command.verbose) {
         options.report = [&out](const std::string &line) { out << line << "\n"; };
     }
-    const HostImage output = session.Render(input.image, matte ? &*matte : nullptr, values, options);
+    const HostImage output =
+        session.Render(std::move(input.image), matte ? &*matte : nullptr, values, options);
     WriteImageFile(command.output, output);
     if (command.verbose) {
         out << "wrote " << command.output.string() << " (" << output.width() << "x" << output.height() << ", "

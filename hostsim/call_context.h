@@ -29,6 +29,9 @@ struct LayerCheckout {
     PF_LRect delivered{};         // the request clipped to the layer
     const World *layer = nullptr; // nullptr: the parameter names no layer
     std::unique_ptr<World> pixels;
+    // A request covering the whole layer gets the frame's own copy of it
+    // (already laid out as the effect's worlds are) instead of a crop.
+    std::optional<PF_EffectWorld> whole_layer;
     std::unique_ptr<GpuWorld> gpu_pixels; // handed out during PF_Cmd_SMART_RENDER_GPU
     int checked_out = 0;                  // checkouts not yet checked in
 };

@@ -115,11 +115,18 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id, PF_EffectW
         }
         *pixels = c.gpu_pixels && !withheld ? &c.gpu_pixels->pf() : nullptr;
     } else {
-        if (c.layer && !c.pixels) {
+        if (c.layer && !c.pixels && !c.whole_layer) {
             const CopyTimer timer(*ctx);
-            c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->row_padding_bytes));
+            const PF_LRect whole = c.layer->LayerRect();
+            if (c.delivered.left == whole.left && c.delivered.top == whole.top &&
+                c.delivered.right == whole.right && c.delivered.bottom == whole.bottom) {
+                c.whole_layer = c.layer->pf();
+            } else {
+                c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->row_padding_bytes));
+            }
         }
-        *pixels = c.pixels && !withheld ? &c.pixels->pf() : nullptr;
+        PF_EffectWorld *world = c.pixels ? &c.pixels->pf() : (c.whole_layer ? &*c.whole_layer : nullptr);
+        *pixels = world && !withheld ? world : nullptr;
     }
     // Only a world handed out has to come back: effects check in what they got.
     if (*pixels) {
