@@ -36,17 +36,19 @@ inline FloatPixel SampleFloatImageBilinear(const BlurWindow &image, float x, flo
     if (!image.IsUsable()) {
         return FloatPixel{};
     }
-    return detail::SampleBilinear(image.width, image.height, x, y, clamp_edges,
-                                  [&image](A_long col, A_long row) {
-                                      if (col < image.rect.left || col >= image.rect.right ||
-                                          row < image.rect.top || row >= image.rect.bottom) {
-                                          const float nan = std::numeric_limits<float>::quiet_NaN();
-                                          return FloatPixel{nan, nan, nan, nan};
-                                      }
-                                      return image.pixels[static_cast<std::size_t>(row - image.rect.top) *
-                                                              static_cast<std::size_t>(image.columns()) +
-                                                          static_cast<std::size_t>(col - image.rect.left)];
-                                  });
+    const FloatPixel *pixels = image.pixels.data();
+    const auto columns = static_cast<std::size_t>(image.columns());
+    const auto rows = static_cast<std::size_t>(image.rows());
+    return detail::SampleBilinear(image.width, image.height, x, y, clamp_edges, [&](A_long col, A_long row) {
+        // One unsigned comparison per axis: below the window wraps to a large value.
+        const auto i = static_cast<std::size_t>(col - image.rect.left);
+        const auto j = static_cast<std::size_t>(row - image.rect.top);
+        if (i >= columns || j >= rows) {
+            const float nan = std::numeric_limits<float>::quiet_NaN();
+            return FloatPixel{nan, nan, nan, nan};
+        }
+        return pixels[j * columns + i];
+    });
 }
 
 } // namespace prismora
