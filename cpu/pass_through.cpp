@@ -1,7 +1,6 @@
 #include "cpu/pass_through.h"
 
 #include <algorithm>
-#include <cstring>
 #include <type_traits>
 
 #include "cpu/pixel_store.h"
@@ -18,8 +17,8 @@ FloatPixel ReadAtPixel(const FloatPixel &p00, const FloatPixel &p10, const Float
     return MixPixels(MixPixels(p00, p10, 0.0f), MixPixels(p01, p11, 0.0f), 0.0f);
 }
 
-// The source pixel the shader stores at a whole position (column x, rows
-// y and y1 of the input), for 8 and 16 bits.
+// What the store makes of an 8- or 16-bit source pixel read at its own
+// position (the read gives the pixel's floats unchanged).
 inline void CopyPixel(const PF_Pixel8 &src, PF_Pixel8 &dst)
 {
     dst = src;
