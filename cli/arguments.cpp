@@ -190,12 +190,14 @@ const char *UsageText()
     return "usage:\n"
            "  prismora render INPUT OUTPUT [--depth 8|16|32] [--set NAME=VALUE]... [--matte FILE]\n"
            "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH]\n"
-           "                               [--threads N (default: one per core)] [-v]\n"
+           "                               [--threads N] [-v]\n"
            "  prismora params              the parameters as declared to the host\n"
            "  prismora info                the effect's identity from its PiPL and its own answers\n"
            "  prismora demo [OUTDIR]       renders the built-in test card (default out/demo)\n"
            "\n"
-           "The plug-in is found beside the build tree (../plugin/T_Prismora.so from this program)\n"
+           "--threads sets the host's render threads (default: one per core); the frame is the same\n"
+           "for any count. The plug-in is found beside the build tree (../plugin/T_Prismora.so from this "
+           "program)\n"
            "or at $PRISMORA_PLUGIN.\n";
 }
 
