@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "cpu/pixel_traits.h"
 
@@ -43,18 +44,18 @@ void StoreSums(FloatPixel *out, const double *acc, std::size_t pixels)
 // Row y of the world as floats from column `first` on, `count` pixels, with
 // the blur's edge rule outside the world (replicated edge or transparent).
 template <typename Pixel>
-void ReadPaddedRow(const PF_EffectWorld &world, A_long y, A_long first, A_long count, bool clamp_edges,
+void ReadPaddedRow(const PF_EffectWorld &world, A_long y, int64_t first, std::size_t count, bool clamp_edges,
                    float *out)
 {
-    for (A_long i = 0; i < count; ++i) {
-        A_long x = first + i;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int64_t x = first + static_cast<int64_t>(i);
         FloatPixel p{};
         if (x >= 0 && x < world.width) {
-            p = ToFloatPixel(*WorldPixelAt<Pixel>(world, x, y));
+            p = ToFloatPixel(*WorldPixelAt<Pixel>(world, static_cast<A_long>(x), y));
         } else if (clamp_edges) {
             p = ToFloatPixel(*WorldPixelAt<Pixel>(world, x < 0 ? 0 : world.width - 1, y));
         }
-        float *o = out + static_cast<std::size_t>(i) * kChannels;
+        float *o = out + i * kChannels;
         o[0] = p.alpha;
         o[1] = p.red;
         o[2] = p.green;
@@ -75,17 +76,19 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
     }
     const A_long columns = rect.right - rect.left;
     const std::size_t floats = static_cast<std::size_t>(columns) * kChannels;
-    // The horizontal pass covers the rows the vertical taps reach inside the world.
-    const A_long first_row = std::max<A_long>(0, rect.top - reach);
-    const A_long end_row = std::min<A_long>(world.height, rect.bottom + reach);
+    // The horizontal pass covers the rows the vertical taps reach inside the
+    // world (in 64 bits: a kernel may reach further than A_long counts).
+    const auto first_row = static_cast<A_long>(std::max<int64_t>(0, int64_t{rect.top} - reach));
+    const auto end_row = static_cast<A_long>(std::min<int64_t>(world.height, int64_t{rect.bottom} + reach));
     const std::size_t pass_rows = static_cast<std::size_t>(end_row - first_row);
+    const std::size_t padded_pixels = static_cast<std::size_t>(columns) + 2 * static_cast<std::size_t>(reach);
 
     std::vector<std::vector<float>> across(kernels.size(), std::vector<float>(pass_rows * floats));
     PF_Err err = threads.ForEachBand(end_row - first_row, [&](A_long begin, A_long end) {
-        std::vector<float> padded(static_cast<std::size_t>(columns + 2 * reach) * kChannels);
+        std::vector<float> padded(padded_pixels * kChannels);
         std::vector<double> acc(floats);
         for (A_long r = begin; r < end; ++r) {
-            ReadPaddedRow<Pixel>(world, first_row + r, rect.left - reach, columns + 2 * reach, clamp_edges,
+            ReadPaddedRow<Pixel>(world, first_row + r, int64_t{rect.left} - reach, padded_pixels, clamp_edges,
                                  padded.data());
             for (std::size_t k = 0; k < kernels.size(); ++k) {
                 const std::vector<float> &kernel = kernels[k];
@@ -100,6 +103,9 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
         }
     });
 
+    if (err != PF_Err_NONE) {
+        return err;
+    }
     windows.assign(kernels.size(), BlurWindow{});
     for (BlurWindow &window : windows) {
         window.width = world.width;
@@ -109,7 +115,7 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
                              static_cast<std::size_t>(rect.bottom - rect.top));
     }
     const std::vector<float> zero_row(clamp_edges ? 0 : floats, 0.0f);
-    const PF_Err down_err = threads.ForEachBand(rect.bottom - rect.top, [&](A_long begin, A_long end) {
+    return threads.ForEachBand(rect.bottom - rect.top, [&](A_long begin, A_long end) {
         std::vector<double> acc(floats);
         for (A_long r = begin; r < end; ++r) {
             const A_long y = rect.top + r;
@@ -117,7 +123,7 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
                 const std::vector<float> &kernel = kernels[k];
                 std::fill(acc.begin(), acc.end(), 0.0);
                 for (std::size_t t = 0; t < kernel.size(); ++t) {
-                    A_long tap = y - Radius(kernel) + static_cast<A_long>(t);
+                    int64_t tap = int64_t{y} - Radius(kernel) + static_cast<int64_t>(t);
                     const float *row = nullptr;
                     if (tap < 0 || tap >= world.height) {
                         if (clamp_edges) {
@@ -137,7 +143,6 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
             }
         }
     });
-    return err != PF_Err_NONE ? err : down_err;
 }
 
 template PF_Err BlurWorldWindow<PF_Pixel8>(const PF_EffectWorld &, const PF_LRect &, bool,
