@@ -39,6 +39,9 @@ private:
     size_t next_ = 0;
 };
 
+// More would only mean threads waiting for a core.
+constexpr int32_t kMaxThreads = 1024;
+
 bool ParsePositive(std::string_view text, int32_t &value)
 {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -113,6 +116,11 @@ RenderCommand ParseRender(ArgReader &reader)
             render.assignments.push_back(ParseRenderer(*renderer));
         } else if (auto tile = reader.option_value(arg, "--tile")) {
             ParseTile(*tile, render);
+        } else if (auto threads = reader.option_value(arg, "--threads")) {
+            if (!ParsePositive(*threads, render.threads) || render.threads > kMaxThreads) {
+                throw UsageError("--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) +
+                                 ", not \"" + *threads + "\"");
+            }
         } else {
             throw UsageError("render: unknown option " + arg);
         }
@@ -182,12 +190,15 @@ const char *UsageText()
 {
     return "usage:\n"
            "  prismora render INPUT OUTPUT [--depth 8|16|32] [--set NAME=VALUE]... [--matte FILE]\n"
-           "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH] [-v]\n"
+           "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH]\n"
+           "                               [--threads N] [-v]\n"
            "  prismora params              the parameters as declared to the host\n"
            "  prismora info                the effect's identity from its PiPL and its own answers\n"
            "  prismora demo [OUTDIR]       renders the built-in test card (default out/demo)\n"
            "\n"
-           "The plug-in is found beside the build tree (../plugin/T_Prismora.so from this program)\n"
+           "--threads sets the host's render threads (default: one per core); the frame is the same\n"
+           "for any count. The plug-in is found beside the build tree (../plugin/T_Prismora.so from this "
+           "program)\n"
            "or at $PRISMORA_PLUGIN.\n";
 }
 

@@ -22,6 +22,7 @@ struct RenderCommand {
     bool legacy = false;
     int32_t tile_width = 0; // 0: the whole frame at once
     int32_t tile_height = 0;
+    int32_t threads = 0; // the host's render threads; 0: one per core
     bool verbose = false;
 };
 

@@ -134,8 +134,8 @@ hostsim::RenderPath PathFor(const hostsim::ParamSet &params, const ParamCatalog 
 
 } // namespace
 
-EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu)
-    : host_(plugin, hostsim::HostOptions{.gpu_device = gpu})
+EffectSession::EffectSession(const std::filesystem::path &plugin, hostsim::GpuDeviceChoice gpu, int threads)
+    : host_(plugin, hostsim::HostOptions{.gpu_device = gpu, .threads = threads})
 {
     if (const PF_Err err = host_.GlobalSetup(); err != PF_Err_NONE) {
         ThrowEffectError(err, PF_Cmd_GLOBAL_SETUP);
@@ -160,11 +160,13 @@ EffectAnswers EffectSession::answers()
     return {host_.About(), global.my_version, global.out_flags, global.out_flags2};
 }
 
-HostImage EffectSession::Render(const HostImage &input, const HostImage *matte,
+HostImage EffectSession::Render(HostImage input, const HostImage *matte,
                                 const std::map<int, PF_ParamDef> &values, const FrameOptions &options)
 {
     const hostsim::World input_world = ToWorld(input);
-    hostsim::FrameJob job = host_.NewFrame(input_world, input.depth());
+    const int depth = input.depth();
+    input = HostImage();
+    hostsim::FrameJob job = host_.NewFrame(input_world, depth);
     for (const auto &[index, def] : values) {
         ApplyValue(job.params, index, def);
     }

@@ -42,8 +42,10 @@ public:
     // broken host contract HostError.
     // The GPU device is the first CUDA device when there is one, unless the
     // caller chooses (the tests use the emulated one).
+    // threads: the host's render threads (0: one per core).
     explicit EffectSession(const std::filesystem::path &plugin,
-                           hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent);
+                           hostsim::GpuDeviceChoice gpu = hostsim::GpuDeviceChoice::kCudaIfPresent,
+                           int threads = 0);
     EffectSession(const EffectSession &) = delete;
     EffectSession &operator=(const EffectSession &) = delete;
 
@@ -57,7 +59,9 @@ public:
     // Renders input (origin (0, 0)) at its depth with the given values (by
     // parameter index) over the declared defaults; matte, when given, is the
     // Alpha Matte Layer at the same depth. Throws EffectError on an effect error.
-    HostImage Render(const HostImage &input, const HostImage *matte, const std::map<int, PF_ParamDef> &values,
+    // The input is taken by value and released once the host holds its own
+    // copy, so a caller that moves it in keeps one frame less alive.
+    HostImage Render(HostImage input, const HostImage *matte, const std::map<int, PF_ParamDef> &values,
                      const FrameOptions &options);
 
 private:

@@ -1,5 +1,6 @@
 // prismora render: one image file through the effect into another.
 #include <ostream>
+#include <utility>
 
 #include "cli/cli_error.h"
 #include "cli/commands.h"
@@ -13,13 +14,13 @@ namespace prismora::cli {
 void RunRender(const RenderCommand &command, std::ostream &out)
 {
     // Everything the user got wrong is found before any pixel is rendered.
-    const LoadedImage input = ReadImageFile(command.input, command.depth);
+    LoadedImage input = ReadImageFile(command.input, command.depth);
     CheckImageOutputPath(command.output, input.image.depth());
     std::optional<HostImage> matte;
     if (command.matte) {
         matte = ReadImageFile(*command.matte, input.image.depth()).image;
     }
-    EffectSession session(FindPlugin());
+    EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
     const std::map<int, PF_ParamDef> values =
         ResolveParamValues(session.catalog(), command.assignments, input.image.width(), input.image.height());
 
@@ -30,7 +31,8 @@ void RunRender(const RenderCommand &command, std::ostream &out)
     if (command.verbose) {
         options.report = [&out](const std::string &line) { out << line << "\n"; };
     }
-    const HostImage output = session.Render(input.image, matte ? &*matte : nullptr, values, options);
+    const HostImage output =
+        session.Render(std::move(input.image), matte ? &*matte : nullptr, values, options);
     WriteImageFile(command.output, output);
     if (command.verbose) {
         out << "wrote " << command.output.string() << " (" << output.width() << "x" << output.height() << ", "

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 
+#include "cpu/fast_frame.h"
 #include "cpu/gaussian_blur.h"
 #include "cpu/matte_field_builder.h"
+#include "cpu/pixel_store.h"
 #include "model/glass_shader.h"
 #include "model/layer_checkouts.h"
 #include "model/pixel_traits.h"
@@ -11,37 +13,6 @@
 
 namespace prismora {
 namespace {
-
-// Unpacks a packed pixel word (alpha in the lowest channel) into the world's pixel.
-template <typename Pixel, typename Word> void StorePacked(Pixel &dst, Word packed)
-{
-    using Channel = decltype(dst.alpha);
-    constexpr unsigned kBits = sizeof(Channel) * 8;
-    constexpr Word kMask = (Word{1} << kBits) - 1;
-    dst.alpha = static_cast<Channel>(packed & kMask);
-    dst.red = static_cast<Channel>((packed >> kBits) & kMask);
-    dst.green = static_cast<Channel>((packed >> (2 * kBits)) & kMask);
-    dst.blue = static_cast<Channel>((packed >> (3 * kBits)) & kMask);
-}
-
-void StorePixel(PF_Pixel8 &dst, const FloatPixel &value)
-{
-    StorePacked(dst, PackPixel8(value));
-}
-
-void StorePixel(PF_Pixel16 &dst, const FloatPixel &value)
-{
-    StorePacked(dst, PackPixel16(value));
-}
-
-void StorePixel(PF_PixelFloat &dst, const FloatPixel &value)
-{
-    const FloatPixel clamped = ClampPixelFloat(value);
-    dst.alpha = clamped.alpha;
-    dst.red = clamped.red;
-    dst.green = clamped.green;
-    dst.blue = clamped.blue;
-}
 
 // Transparent black over the output's pixels (row padding is left alone).
 template <typename Pixel> void ClearWorld(PF_EffectWorld &output)
@@ -53,9 +24,24 @@ template <typename Pixel> void ClearWorld(PF_EffectWorld &output)
     }
 }
 
+// False (and the output cleared when there is one) when there is nothing to shade.
+template <typename Pixel> bool ReadyToShade(const PF_EffectWorld *input, PF_EffectWorld *output, PF_Err &err)
+{
+    err = PF_Err_NONE;
+    if (output == nullptr || output->data == nullptr) {
+        err = PF_Err_BAD_CALLBACK_PARAM;
+        return false;
+    }
+    if (input == nullptr || input->data == nullptr || input->width < 1 || input->height < 1) {
+        ClearWorld<Pixel>(*output);
+        return false;
+    }
+    return true;
+}
+
 template <typename Pixel>
 PF_Err RenderAtDepth(const PF_EffectWorld &input, PF_EffectWorld *output, const EffectSettings &settings,
-                     const PF_EffectWorld *matte_world)
+                     const PF_EffectWorld *matte_world, const HostThreads &threads)
 {
     MatteField field;
     const MatteField *matte = nullptr;
@@ -65,7 +51,7 @@ PF_Err RenderAtDepth(const PF_EffectWorld &input, PF_EffectWorld *output, const 
     if (field.valid) {
         matte = &field;
     }
-    return LegacyRender<Pixel>(&input, output, settings, matte);
+    return LegacyRender<Pixel>(&input, output, settings, matte, &threads);
 }
 
 } // namespace
@@ -110,14 +96,23 @@ void ShadeRows(const PF_EffectWorld &input, PF_EffectWorld &output, const Effect
 
 template <typename Pixel>
 PF_Err LegacyRender(const PF_EffectWorld *input, PF_EffectWorld *output, const EffectSettings &settings,
-                    const MatteField *matte)
+                    const MatteField *matte, const HostThreads *threads)
 {
-    if (output == nullptr || output->data == nullptr) {
-        return PF_Err_BAD_CALLBACK_PARAM;
+    PF_Err err = PF_Err_NONE;
+    if (!ReadyToShade<Pixel>(input, output, err)) {
+        return err;
     }
-    if (input == nullptr || input->data == nullptr || input->width < 1 || input->height < 1) {
-        ClearWorld<Pixel>(*output);
-        return PF_Err_NONE;
+    const HostThreads serial;
+    return RenderFrameFast<Pixel>(*input, *output, settings, matte, threads != nullptr ? *threads : serial);
+}
+
+template <typename Pixel>
+PF_Err PlainRender(const PF_EffectWorld *input, PF_EffectWorld *output, const EffectSettings &settings,
+                   const MatteField *matte)
+{
+    PF_Err err = PF_Err_NONE;
+    if (!ReadyToShade<Pixel>(input, output, err)) {
+        return err;
     }
     const FrameBlurs blurs = MakeFrameBlurs<Pixel>(*input, settings, matte);
     ShadeRows<Pixel>(*input, *output, settings, matte, blurs, 0, output->height);
@@ -149,18 +144,19 @@ PF_Err SmartRenderCPU(PF_InData *in_data, PF_SmartRenderExtra *extra)
     }
 
     if (err == PF_Err_NONE) {
+        const HostThreads threads(in_data);
         // A host that hands out no input world gets a transparent frame.
         PF_EffectWorld empty{};
         const PF_EffectWorld &source = input != nullptr ? *input : empty;
         switch (extra->input->bitdepth) {
         case 16:
-            err = RenderAtDepth<PF_Pixel16>(source, output, frame->settings, matte);
+            err = RenderAtDepth<PF_Pixel16>(source, output, frame->settings, matte, threads);
             break;
         case 32:
-            err = RenderAtDepth<PF_PixelFloat>(source, output, frame->settings, matte);
+            err = RenderAtDepth<PF_PixelFloat>(source, output, frame->settings, matte, threads);
             break;
         default:
-            err = RenderAtDepth<PF_Pixel8>(source, output, frame->settings, matte);
+            err = RenderAtDepth<PF_Pixel8>(source, output, frame->settings, matte, threads);
             break;
         }
     }
@@ -169,7 +165,9 @@ PF_Err SmartRenderCPU(PF_InData *in_data, PF_SmartRenderExtra *extra)
 
 #define PRISMORA_INSTANTIATE_CPU_RENDER(Pixel)                                                               \
     template PF_Err LegacyRender<Pixel>(const PF_EffectWorld *, PF_EffectWorld *, const EffectSettings &,    \
-                                        const MatteField *);                                                 \
+                                        const MatteField *, const HostThreads *);                            \
+    template PF_Err PlainRender<Pixel>(const PF_EffectWorld *, PF_EffectWorld *, const EffectSettings &,     \
+                                       const MatteField *);                                                  \
     template FrameBlurs MakeFrameBlurs<Pixel>(const PF_EffectWorld &, const EffectSettings &,                \
                                               const MatteField *);                                           \
     template void ShadeRows<Pixel>(const PF_EffectWorld &, PF_EffectWorld &, const EffectSettings &,         \

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "cpu/host_threads.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
 #include "model/matte_field.h"
@@ -12,10 +13,17 @@ namespace prismora {
 PF_Err SmartRenderCPU(PF_InData *in_data, PF_SmartRenderExtra *extra);
 
 // One frame at the depth of Pixel (PF_Pixel8, PF_Pixel16, PF_PixelFloat). A
-// null input or one without pixels renders transparent black.
+// null input or one without pixels renders transparent black. The work is
+// spread over the host's threads (null: the calling thread only).
 template <typename Pixel>
 PF_Err LegacyRender(const PF_EffectWorld *input, PF_EffectWorld *output, const EffectSettings &settings,
-                    const MatteField *matte);
+                    const MatteField *matte, const HostThreads *threads = nullptr);
+
+// The same frame read plainly: whole-frame blurs, every pixel through the
+// shader, one thread. The reference every faster path must match bit for bit.
+template <typename Pixel>
+PF_Err PlainRender(const PF_EffectWorld *input, PF_EffectWorld *output, const EffectSettings &settings,
+                   const MatteField *matte);
 
 // The blurred copies of the input the shader reads; an image that is not usable
 // stands for "absent".

@@ -39,13 +39,14 @@ PF_Err Render(PF_InData *in_data, PF_ParamDef *params[], PF_LayerDef *output)
     }
     const EffectSettings settings = ReadEffectSettings(params);
     const PF_EffectWorld *input = params[0] != nullptr ? &params[0]->u.ld : nullptr;
+    const HostThreads threads(in_data);
     switch (LegacyRenderDepth(*output)) {
     case 32:
-        return LegacyRender<PF_PixelFloat>(input, output, settings, nullptr);
+        return LegacyRender<PF_PixelFloat>(input, output, settings, nullptr, &threads);
     case 16:
-        return LegacyRender<PF_Pixel16>(input, output, settings, nullptr);
+        return LegacyRender<PF_Pixel16>(input, output, settings, nullptr, &threads);
     default:
-        return LegacyRender<PF_Pixel8>(input, output, settings, nullptr);
+        return LegacyRender<PF_Pixel8>(input, output, settings, nullptr, &threads);
     }
 }
 

@@ -17,6 +17,7 @@
 #include "hostsim/gpu_world.h"
 #include "hostsim/param_set.h"
 #include "hostsim/suites.h"
+#include "hostsim/thread_pool.h"
 #include "hostsim/world.h"
 
 namespace prismora::hostsim {
@@ -28,6 +29,9 @@ struct LayerCheckout {
     PF_LRect delivered{};         // the request clipped to the layer
     const World *layer = nullptr; // nullptr: the parameter names no layer
     std::unique_ptr<World> pixels;
+    // A request covering the whole layer gets the frame's own copy of it
+    // (already laid out as the effect's worlds are) instead of a crop.
+    std::optional<PF_EffectWorld> whole_layer;
     std::unique_ptr<GpuWorld> gpu_pixels; // handed out during PF_Cmd_SMART_RENDER_GPU
     int checked_out = 0;                  // checkouts not yet checked in
 };
@@ -66,7 +70,8 @@ public:
 
     Books &books;
     const SuiteTable &suites;
-    PF_Cmd cmd = -1; // the command in progress, -1 between commands
+    ThreadPool *threads = nullptr; // the host's render threads; null: the calling thread only
+    PF_Cmd cmd = -1;               // the command in progress, -1 between commands
 
     ParamSet *declaring = nullptr;             // parameter set-up: where add_param appends
     const ParamSet *values = nullptr;          // frames: the current values (layers are host copies)
@@ -83,6 +88,7 @@ public:
     std::unique_ptr<World> output;
     std::vector<const World *> frame_worlds;           // layer copies the frame's params point at
     std::vector<std::unique_ptr<World>> effect_worlds; // PF_NewWorld
+    double host_copy_ms = 0.0; // time the checkouts spent making the worlds they hand out
 
     // GPU frames: set while PF_Cmd_SMART_RENDER_GPU is in progress.
     GpuDevice *gpu_device = nullptr;

@@ -66,7 +66,8 @@ struct TileReport {
     // "cpu", "cpu: effect declined (514)", "cpu: no GPU render possible",
     // "cpu: no device"; empty when pre-render failed.
     std::string path;
-    double render_ms = 0.0; // wall time of the smart render command(s) sent, GPU and CPU
+    double render_ms = 0.0;    // wall time of the smart render command(s) sent, GPU and CPU
+    double host_copy_ms = 0.0; // of which the checkouts spent making the worlds they handed out
     PF_LRect result_rect{};
     PF_LRect max_result_rect{};
     PF_RenderOutputFlags flags = 0;

@@ -126,18 +126,22 @@ FrameResult Host::RenderSmart(const FrameJob &job, const ParamSet &values, const
         rects = TileGrid(input.width(), input.height(), job.tile_width, job.tile_height);
         assembled = World(input.width(), input.height(), format);
     } else {
+        // One request: the output world itself becomes the frame when it can.
         const PF_LRect r = job.request.value_or(input.LayerRect());
         if (IsEmptyRect(r)) {
             throw HostError("the output request is empty");
         }
         rects = {r};
-        assembled = World(r.right - r.left, r.bottom - r.top, format, {0, r.left, r.top});
     }
     for (const PF_LRect &rect : rects) {
         RenderRect(job, values, input, rect, assembled, result);
         if (result.err != PF_Err_NONE) {
             break;
         }
+    }
+    if (assembled.empty()) {
+        const PF_LRect &r = rects.front();
+        assembled = World(r.right - r.left, r.bottom - r.top, format, {0, r.left, r.top});
     }
     result.output = std::move(assembled);
     for (const TileReport &tile : result.tiles) {
@@ -154,6 +158,7 @@ void Host::RenderRect(const FrameJob &job, const ParamSet &values, const World &
                       World &assembled, FrameResult &result)
 {
     CallContext ctx(books_, suites_);
+    ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = FormatForDepth(job.bit_depth);
     ctx.row_padding_bytes = options_.row_padding_bytes;
@@ -228,10 +233,22 @@ void Host::RenderRect(const FrameJob &job, const ParamSet &values, const World &
             report.render_ms += MillisecondsSince(start);
             KeepFirstError(result, report.render_err, PF_Cmd_SMART_RENDER, out);
         }
+        report.host_copy_ms = ctx.host_copy_ms;
         ctx.FinishFrame();
     }
     if (ctx.output && !ctx.output->empty()) {
-        assembled.Paste(*ctx.output);
+        const bool packed = ctx.output->pf().rowbytes ==
+                            ctx.output->width() * static_cast<A_long>(BytesPerPixel(ctx.output->format()));
+        if (assembled.empty() && packed && ctx.output->origin_x() == rect.left &&
+            ctx.output->origin_y() == rect.top) {
+            assembled = std::move(*ctx.output);
+        } else {
+            if (assembled.empty()) {
+                assembled = World(rect.right - rect.left, rect.bottom - rect.top, ctx.format,
+                                  {0, rect.left, rect.top});
+            }
+            assembled.Paste(*ctx.output);
+        }
     }
     result.tiles.push_back(std::move(report));
 }
@@ -283,6 +300,7 @@ FrameResult Host::RenderLegacy(const FrameJob &job, const ParamSet &values, cons
 {
     const PixelFormat format = FormatForDepth(job.bit_depth);
     CallContext ctx(books_, suites_);
+    ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = format;
     ctx.row_padding_bytes = options_.row_padding_bytes;

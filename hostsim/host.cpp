@@ -1,5 +1,6 @@
 #include "hostsim/host.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <exception>
@@ -38,7 +39,7 @@ PiPL CheckedPiPL(const std::filesystem::path &library)
 } // namespace
 
 Host::Host(const std::filesystem::path &library, HostOptions options)
-    : options_(options), pipl_(CheckedPiPL(library)), library_(library)
+    : options_(options), pipl_(CheckedPiPL(library)), library_(library), threads_(options.threads)
 {
     entry_ = reinterpret_cast<PF_FilterProc>(library_.Symbol(pipl_.entry_point.c_str()));
     if (!entry_) {
@@ -185,7 +186,7 @@ std::vector<FrameResult> Host::RenderAll(const std::vector<FrameJob> &jobs, int 
     std::vector<FrameResult> results(jobs.size());
     std::vector<std::exception_ptr> errors(jobs.size());
     std::atomic<size_t> next{0};
-    auto work = [&] {
+    const auto work = [&](int, long) {
         for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             try {
                 results[i] = Render(jobs[i]);
@@ -194,13 +195,7 @@ std::vector<FrameResult> Host::RenderAll(const std::vector<FrameJob> &jobs, int 
             }
         }
     };
-    {
-        std::vector<std::jthread> pool;
-        for (int t = 1; t < threads; ++t) {
-            pool.emplace_back(work);
-        }
-        work();
-    }
+    threads_.Run(std::clamp<long>(threads, 1, static_cast<long>(jobs.size())), work);
     for (const std::exception_ptr &e : errors) {
         if (e) {
             std::rethrow_exception(e);

@@ -27,6 +27,7 @@
 #include "hostsim/param_set.h"
 #include "hostsim/pipl_reader.h"
 #include "hostsim/suites.h"
+#include "hostsim/thread_pool.h"
 #include "hostsim/world.h"
 
 namespace prismora::hostsim {
@@ -46,6 +47,9 @@ struct HostOptions {
     GpuDeviceChoice gpu_device = GpuDeviceChoice::kCudaIfPresent;
     // Pixels after every row of the GPU worlds (pitch = width + this).
     A_long gpu_row_padding_pixels = 0;
+    // Render threads shared by every frame and by the effect's own splits
+    // (PF Iterate8 Suite); 0: one per core.
+    int threads = 0;
 };
 
 // One PF_Cmd_GPU_DEVICE_SETUP: a device offered under one framework.
@@ -107,8 +111,10 @@ public:
     FrameJob NewFrame(const World &input, int bit_depth) const;
     // Renders one frame on the calling thread; throws HostError for a bad job.
     FrameResult Render(const FrameJob &job);
-    // Renders the jobs on `threads` threads at once; results in job order.
+    // Renders up to `threads` jobs at once on the host's render threads (never
+    // more than it has); results in job order.
     std::vector<FrameResult> RenderAll(const std::vector<FrameJob> &jobs, int threads);
+    int render_threads() const { return threads_.size(); }
 
     Books &books() { return books_; }
 
@@ -138,6 +144,7 @@ private:
     ParamSet params_;
     std::unique_ptr<GpuDevice> gpu_device_;
     std::vector<GpuOffer> gpu_offers_;
+    ThreadPool threads_;
 };
 
 } // namespace prismora::hostsim

@@ -1,5 +1,6 @@
 // The smart pre-render and smart render callbacks: layer checkouts by id and
 // the output world.
+#include <chrono>
 #include <string>
 
 #include "hostsim/call_context.h"
@@ -64,6 +65,23 @@ PF_Err GuidMixIn(PF_ProgPtr effect_ref, A_u_long, const void *)
     return ctx ? ctx->Enter("GuidMixInPtr") : PF_Err_BAD_CALLBACK_PARAM;
 }
 
+// Adds the time the host spends making a world for the effect to the frame's copy time.
+class CopyTimer {
+public:
+    explicit CopyTimer(CallContext &ctx) : ctx_(ctx), start_(std::chrono::steady_clock::now()) {}
+    ~CopyTimer()
+    {
+        ctx_.host_copy_ms +=
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start_).count();
+    }
+    CopyTimer(const CopyTimer &) = delete;
+    CopyTimer &operator=(const CopyTimer &) = delete;
+
+private:
+    CallContext &ctx_;
+    std::chrono::steady_clock::time_point start_;
+};
+
 PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id, PF_EffectWorld **pixels)
 {
     CallContext *ctx = CallContext::FromRef(effect_ref);
@@ -97,10 +115,18 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id, PF_EffectW
         }
         *pixels = c.gpu_pixels && !withheld ? &c.gpu_pixels->pf() : nullptr;
     } else {
-        if (c.layer && !c.pixels) {
-            c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->row_padding_bytes));
+        if (c.layer && !c.pixels && !c.whole_layer) {
+            const CopyTimer timer(*ctx);
+            const PF_LRect whole = c.layer->LayerRect();
+            if (c.delivered.left == whole.left && c.delivered.top == whole.top &&
+                c.delivered.right == whole.right && c.delivered.bottom == whole.bottom) {
+                c.whole_layer = c.layer->pf();
+            } else {
+                c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->row_padding_bytes));
+            }
         }
-        *pixels = c.pixels && !withheld ? &c.pixels->pf() : nullptr;
+        PF_EffectWorld *world = c.pixels ? &c.pixels->pf() : (c.whole_layer ? &*c.whole_layer : nullptr);
+        *pixels = world && !withheld ? world : nullptr;
     }
     // Only a world handed out has to come back: effects check in what they got.
     if (*pixels) {
@@ -159,6 +185,7 @@ PF_Err CheckoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld **output)
         return PF_Err_NONE;
     }
     if (!ctx->output) {
+        const CopyTimer timer(*ctx);
         const PF_LRect &r = ctx->output_rect;
         ctx->output = std::make_unique<World>(r.right - r.left, r.bottom - r.top, ctx->format,
                                               WorldLayout{ctx->row_padding_bytes, r.left, r.top});

@@ -1,6 +1,7 @@
-// The basic suite and the world suite.
+// The basic suite, the world suite and the Iterate8 suite's generic iterator.
 #include "hostsim/suites.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -143,11 +144,52 @@ PF_Err GetPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *pixel_format)
 
 const PF_WorldSuite2 kWorldSuite{NewWorld, DisposeWorld, GetPixelFormat};
 
+// Runs the calls on the host's render threads, the calling thread among them
+// (thread index 0). Calls on other threads have no command of their own: they
+// must not call back into the host.
+PF_Err IterateGeneric(A_long iterations, void *refcon,
+                      PF_Err (*fn)(void *refcon, A_long thread_index, A_long i, A_long iterations))
+{
+    CallContext *ctx = CallContext::Current();
+    if (!ctx) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (PF_Err err = ctx->Enter("iterate_generic")) {
+        return err;
+    }
+    if (!fn || iterations < PF_Iterations_ONCE_PER_PROCESSOR) {
+        return ctx->Refuse("iterate_generic without a function or with " + std::to_string(iterations) +
+                           " iterations");
+    }
+    const A_long count = iterations == PF_Iterations_ONCE_PER_PROCESSOR
+                             ? (ctx->threads ? ctx->threads->size() : 1)
+                             : iterations;
+    std::atomic<PF_Err> first{PF_Err_NONE};
+    const auto call = [&](int thread_index, long i) {
+        const PF_Err err = fn(refcon, thread_index, static_cast<A_long>(i), count);
+        PF_Err none = PF_Err_NONE;
+        if (err != PF_Err_NONE) {
+            first.compare_exchange_strong(none, err);
+        }
+    };
+    if (ctx->threads) {
+        ctx->threads->Run(count, call);
+    } else {
+        for (A_long i = 0; i < count; ++i) {
+            call(0, i);
+        }
+    }
+    return first.load();
+}
+
+const PF_Iterate8Suite2 kIterateSuite{nullptr, nullptr, nullptr, nullptr, IterateGeneric};
+
 } // namespace
 
 SuiteTable::SuiteTable()
 {
     Register(kPFWorldSuite, kPFWorldSuiteVersion2, &kWorldSuite);
+    Register(kPFIterate8Suite, kPFIterate8SuiteVersion2, &kIterateSuite);
 }
 
 void SuiteTable::Register(std::string name, int32 version, const void *suite)

@@ -17,7 +17,7 @@ inline constexpr SPErr kSuiteNotFound = 13; // A_Err_MISSING_SUITE
 
 class SuiteTable {
 public:
-    SuiteTable(); // "PF World Suite" version 2
+    SuiteTable(); // "PF World Suite" and "PF Iterate8 Suite", both version 2
 
     void Register(std::string name, int32 version, const void *suite);
     const void *Find(std::string_view name, int32 version) const; // nullptr when absent

@@ -28,7 +28,12 @@ World::World()
     pf_.pix_aspect_ratio = {1, 1};
 }
 
-World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout) : format_(format)
+World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout)
+    : World(width, height, format, layout, Fill::kClear)
+{
+}
+
+World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout, Fill fill) : format_(format)
 {
     if (format == PixelFormat::kGpuBgra128) {
         // Device frames live in device memory: GpuWorld (gpu_world.h) holds them.
@@ -50,11 +55,21 @@ World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout
     }
     const size_t pixel_row = static_cast<size_t>(width) * static_cast<size_t>(BytesPerPixel(format));
     const size_t row = pixel_row + static_cast<size_t>(layout.row_padding_bytes);
-    storage_ = std::make_unique<std::byte[]>(row * static_cast<size_t>(height));
-    // Padding holds a pattern so that a write past a row's end shows.
-    std::memset(storage_.get(), 0xCD, row * static_cast<size_t>(height));
-    for (A_long y = 0; y < height; ++y) {
-        std::memset(storage_.get() + row * static_cast<size_t>(y), 0, pixel_row);
+    // Every byte written once: the pixels cleared, the padding a pattern that
+    // shows a write past a row's end.
+    storage_ = std::make_unique_for_overwrite<std::byte[]>(row * static_cast<size_t>(height));
+    if (row == pixel_row) {
+        if (fill == Fill::kClear) {
+            std::memset(storage_.get(), 0, row * static_cast<size_t>(height));
+        }
+    } else {
+        for (A_long y = 0; y < height; ++y) {
+            std::byte *start = storage_.get() + row * static_cast<size_t>(y);
+            if (fill == Fill::kClear) {
+                std::memset(start, 0, pixel_row);
+            }
+            std::memset(start + pixel_row, 0xCD, row - pixel_row);
+        }
     }
     pf_.data = reinterpret_cast<PF_PixelPtr>(storage_.get());
     pf_.rowbytes = static_cast<A_long>(row);
@@ -115,7 +130,7 @@ void World::Set(A_long x, A_long y, const FloatArgb &v)
 
 World World::Clone(WorldLayout layout) const
 {
-    World out(width(), height(), format_, layout);
+    World out(width(), height(), format_, layout, Fill::kNone);
     const size_t row = static_cast<size_t>(width()) * static_cast<size_t>(BytesPerPixel(format_));
     for (A_long y = 0; y < height(); ++y) {
         std::memcpy(out.PixelBytes(0, y), PixelBytes(0, y), row);
@@ -135,8 +150,9 @@ World World::Crop(const PF_LRect &rect, A_long row_padding_bytes) const
         inside.bottom != rect.bottom) {
         throw HostError("crop rectangle lies outside the world");
     }
+    // The rectangle lies inside this world, so the paste writes every pixel.
     World out(rect.right - rect.left, rect.bottom - rect.top, format_,
-              {row_padding_bytes, rect.left, rect.top});
+              {row_padding_bytes, rect.left, rect.top}, Fill::kNone);
     out.Paste(*this);
     return out;
 }

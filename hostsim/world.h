@@ -79,6 +79,10 @@ public:
     bool SamePixels(const World &other) const; // same format, size and pixel bytes
 
 private:
+    enum class Fill { kClear, kNone };
+    // kNone leaves the pixels unwritten for a caller that overwrites them all.
+    World(A_long width, A_long height, PixelFormat format, WorldLayout layout, Fill fill);
+
     PixelFormat format_ = PixelFormat::kArgb32;
     std::unique_ptr<std::byte[]> storage_;
     PF_EffectWorld pf_{};

@@ -3,6 +3,8 @@
 // matte field.
 #pragma once
 
+#include <type_traits>
+
 #include "AE_Effect.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
@@ -13,12 +15,13 @@
 
 namespace prismora {
 
-// The CPU frame ShadeGlass reads (see model/glass_pixel.h).
-template <typename Pixel> struct CpuGlassFrame {
+// The CPU frame ShadeGlass reads (see model/glass_pixel.h). The blurred images
+// are FloatImages or anything SampleBlurred reads (a window of the blurred frame).
+template <typename Pixel, typename Image = FloatImage> struct CpuGlassFrame {
     const PF_EffectWorld &input;
     const MatteField *matte;
-    const FloatImage *half_blur;
-    const FloatImage *full_blur;
+    const Image *half_blur;
+    const Image *full_blur;
     bool clamp_edges;
     float origin_x;
     float origin_y;
@@ -42,22 +45,22 @@ template <typename Pixel> struct CpuGlassFrame {
 
 // x, y are layer coordinates. matte and the blurred images may be null; a
 // matte whose valid flag is clear counts as absent.
-template <typename Pixel>
+template <typename Pixel, typename Image = FloatImage>
 FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const EffectSettings &settings,
-                           const MatteField *matte, const FloatImage *half_blur, const FloatImage *full_blur,
-                           float x, float y)
+                           const MatteField *matte, const std::type_identity_t<Image> *half_blur,
+                           const std::type_identity_t<Image> *full_blur, float x, float y)
 {
     const float *color = settings.glass_color; // alpha, red, green, blue
-    const CpuGlassFrame<Pixel> frame{input,
-                                     matte,
-                                     half_blur,
-                                     full_blur,
-                                     settings.clamp_edges,
-                                     static_cast<float>(input.origin_x),
-                                     static_cast<float>(input.origin_y),
-                                     settings.glass_mode,
-                                     BlurStrength(settings),
-                                     {color[0], color[1], color[2], color[3]}};
+    const CpuGlassFrame<Pixel, Image> frame{input,
+                                            matte,
+                                            half_blur,
+                                            full_blur,
+                                            settings.clamp_edges,
+                                            static_cast<float>(input.origin_x),
+                                            static_cast<float>(input.origin_y),
+                                            settings.glass_mode,
+                                            BlurStrength(settings),
+                                            {color[0], color[1], color[2], color[3]}};
     return ShadeGlass<CpuGlassPolicy>(settings, frame, x, y);
 }
 

@@ -46,11 +46,11 @@ inline FloatPixel SampleFloatImageBilinear(const FloatImage &image, float x, flo
 
 // The blurred images (null when absent) share the world's pixel grid. blur_max
 // is the strength of full_blur, half_blur has half of it; blur_amount is the
-// strength wanted here.
-template <typename Pixel>
-inline FloatPixel SampleBlurred(const PF_EffectWorld &world, const FloatImage *half_blur,
-                                const FloatImage *full_blur, float x, float y, float blur_amount,
-                                float blur_max, bool clamp_edges)
+// strength wanted here. Image is a FloatImage or anything read through a
+// SampleFloatImageBilinear overload (a window of the blurred frame).
+template <typename Pixel, typename Image>
+inline FloatPixel SampleBlurred(const PF_EffectWorld &world, const Image *half_blur, const Image *full_blur,
+                                float x, float y, float blur_amount, float blur_max, bool clamp_edges)
 {
     const FloatPixel sharp = SampleWorldBilinear<Pixel>(world, x, y, clamp_edges);
     if (blur_amount <= 0.001f || full_blur == nullptr || !full_blur->IsUsable() || blur_max <= 0.001f) {

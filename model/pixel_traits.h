@@ -3,6 +3,7 @@
 // pixel type (PF_Pixel8, PF_Pixel16, PF_PixelFloat) using these traits.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,8 +14,25 @@ namespace prismora {
 
 template <typename Pixel> struct PixelTraits;
 
+namespace detail {
+
+// v / 255 for every byte, divided once at compile time (the division is
+// correctly rounded there as at run time): a division per channel would
+// dominate every 8-bit read.
+constexpr std::array<float, 256> UnitFrom8Table()
+{
+    std::array<float, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        table[static_cast<std::size_t>(v)] = static_cast<float>(v) / 255.0f;
+    }
+    return table;
+}
+inline constexpr std::array<float, 256> kUnitFrom8 = UnitFrom8Table();
+
+} // namespace detail
+
 template <> struct PixelTraits<PF_Pixel8> {
-    static float ToFloat(A_u_char v) { return static_cast<float>(v) / 255.0f; }
+    static float ToFloat(A_u_char v) { return detail::kUnitFrom8[v]; }
 };
 
 template <> struct PixelTraits<PF_Pixel16> {

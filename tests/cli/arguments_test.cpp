@@ -19,7 +19,7 @@ TEST(Arguments, RenderTakesOptionsAnywhereAndKeepsAssignmentsInOrder)
 {
     const RenderCommand r =
         Render({"--depth", "16", "in.png", "--set", "amount=50", "--renderer=CPU", "out.exr",
-                "--set=glass_color=#ff0000", "--matte", "m.png", "--tile", "128x64", "-v"});
+                "--set=glass_color=#ff0000", "--matte", "m.png", "--tile", "128x64", "--threads=3", "-v"});
     EXPECT_EQ(r.input, "in.png");
     EXPECT_EQ(r.output, "out.exr");
     EXPECT_EQ(r.depth, 16);
@@ -31,6 +31,7 @@ TEST(Arguments, RenderTakesOptionsAnywhereAndKeepsAssignmentsInOrder)
     EXPECT_FALSE(r.legacy);
     EXPECT_EQ(r.tile_width, 128);
     EXPECT_EQ(r.tile_height, 64);
+    EXPECT_EQ(r.threads, 3);
     EXPECT_TRUE(r.verbose);
 
     const RenderCommand plain = Render({"a.tif", "--legacy", "--", "-b.tif"});
@@ -38,6 +39,7 @@ TEST(Arguments, RenderTakesOptionsAnywhereAndKeepsAssignmentsInOrder)
     EXPECT_EQ(plain.output, "-b.tif");
     EXPECT_TRUE(plain.legacy);
     EXPECT_EQ(plain.tile_width, 0);
+    EXPECT_EQ(plain.threads, 0);
     EXPECT_EQ(Render({"a", "b", "--set", "center=1,2=3"}).assignments[0].value, "1,2=3");
 
     EXPECT_EQ(std::get<DemoCommand>(ParseArguments({"demo"})).outdir, "out/demo");

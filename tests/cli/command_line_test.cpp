@@ -90,6 +90,9 @@ TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
         {"render", in, out, "--tile", "64x-1"},
         {"render", in, out, "--tile", "64x64x2"},
         {"render", in, out, "--legacy", "--tile", "64x64"},
+        {"render", in, out, "--threads", "0"},
+        {"render", in, out, "--threads=-2"},
+        {"render", in, out, "--threads", "many"},
         {"render", in, out, "--matte="},
         {"render", (dir / "missing.png").string(), out},
         {"render", (dir / "junk.png").string(), out},
@@ -192,6 +195,7 @@ TEST(CommandLine, ParameterValuesReachTheEffect)
     // Amount 0 mixes nothing of the glass in.
     EXPECT_TRUE(render("none.png", {"--set", "amount=0"}) == input);
     const HostImage panel = render("panel.png", {});
+    EXPECT_TRUE(render("one_thread.png", {"--threads", "1"}) == panel);
     EXPECT_FALSE(render("mask.png", {"--set", "debug_view=Glass Mask"}) == panel);
     // A panel moved off the layer leaves it untouched.
     EXPECT_TRUE(render("away.png", {"--set", "center=-1000,-1000"}) == input);

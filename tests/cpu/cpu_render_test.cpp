@@ -69,16 +69,16 @@ template <typename Pixel> class CpuRenderTest : public testing::Test {
 };
 TYPED_TEST_SUITE(CpuRenderTest, test::PixelTypes);
 
-// Whole frames at every depth are compared through the simulated host; here the
+// The plain frame, the reference of the fast one (fast_frame_test.cpp): the
 // layer position of each pixel, the blurs handed over and the untouched padding.
-TEST(CpuFrameTest, FrameIsTheShaderAtEveryLayerPosition)
+TEST(CpuFrameTest, PlainFrameIsTheShaderAtEveryLayerPosition)
 {
     TestWorld<PF_PixelFloat> input(32, 24, WorldLayout{8, 6, 16, false});
     FillPattern(input);
     TestWorld<PF_PixelFloat> output(20, 14, WorldLayout{12, 10, 20, true});
     const EffectSettings settings = PanelSettings();
 
-    ASSERT_EQ(LegacyRender<PF_PixelFloat>(&input.world(), &output.world(), settings, nullptr), PF_Err_NONE);
+    ASSERT_EQ(PlainRender<PF_PixelFloat>(&input.world(), &output.world(), settings, nullptr), PF_Err_NONE);
 
     const FloatImage source = ToFloatImage<PF_PixelFloat>(input.world());
     const FloatImage half = GaussianBlur(source, 1.5f, 3, true);

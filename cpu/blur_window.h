@@ -1,0 +1,59 @@
+// The part of a blurred frame the shader can read: the frame's size (the edge
+// rules depend on it) and the pixels of one rectangle of it.
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <vector>
+
+#include "AE_Effect.h"
+#include "model/bilinear.h"
+#include "model/float_image.h"
+#include "model/glass_policy.h"
+
+namespace prismora {
+
+struct BlurWindow {
+    A_long width = 0; // of the whole frame
+    A_long height = 0;
+    PF_LRect rect{}; // the pixels held, in the frame's indices
+    std::vector<FloatPixel> pixels;
+
+    A_long columns() const { return rect.right - rect.left; }
+    A_long rows() const { return rect.bottom - rect.top; }
+    bool IsUsable() const
+    {
+        return width >= 1 && height >= 1 && columns() >= 1 && rows() >= 1 &&
+               pixels.size() == static_cast<std::size_t>(columns()) * static_cast<std::size_t>(rows());
+    }
+};
+
+// Reads as SampleFloatImageBilinear would from the whole blurred frame. A read
+// outside the window (a window chosen too small) gives NaN, never memory
+// beyond the window, so the equality tests see it.
+inline FloatPixel SampleFloatImageBilinear(const BlurWindow &image, float x, float y, bool clamp_edges)
+{
+    if (!image.IsUsable()) {
+        return FloatPixel{};
+    }
+    const FloatPixel *pixels = image.pixels.data();
+    const auto columns = static_cast<std::size_t>(image.columns());
+    const auto rows = static_cast<std::size_t>(image.rows());
+    const BilinearCell cell = LocateBilinear<CpuGlassPolicy>(image.width, image.height, x, y, clamp_edges);
+    if (!cell.valid) {
+        return FloatPixel{};
+    }
+    return MixTaps<CpuGlassPolicy>(cell, [&](A_long col, A_long row) {
+        // One unsigned comparison per axis: below the window wraps to a large value.
+        const auto i = static_cast<std::size_t>(col - image.rect.left);
+        const auto j = static_cast<std::size_t>(row - image.rect.top);
+        if (i >= columns || j >= rows) {
+            const float nan = std::numeric_limits<float>::quiet_NaN();
+            return FloatPixel{nan, nan, nan, nan};
+        }
+        return pixels[j * columns + i];
+    });
+}
+
+} // namespace prismora
