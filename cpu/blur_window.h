@@ -29,30 +29,30 @@ struct BlurWindow {
     }
 };
 
-// Reads as SampleFloatImageBilinear would from the whole blurred frame. A read
-// outside the window (a window chosen too small) gives NaN, never memory
-// beyond the window, so the equality tests see it.
-inline FloatPixel SampleFloatImageBilinear(const BlurWindow &image, float x, float y, bool clamp_edges)
+// One channel of the read SampleFloatImageBilinear would make of the whole
+// blurred frame. A read outside the window (a window chosen too small) gives
+// NaN, never memory beyond the window, so the equality tests see it.
+inline float SampleWindowChannel(const BlurWindow &image, float x, float y, bool clamp_edges,
+                                 ColorChannel channel)
 {
     if (!image.IsUsable()) {
-        return FloatPixel{};
+        return 0.0f;
+    }
+    const BilinearCell cell = LocateBilinear<CpuGlassPolicy>(image.width, image.height, x, y, clamp_edges);
+    if (!cell.valid) {
+        return 0.0f;
     }
     const FloatPixel *pixels = image.pixels.data();
     const auto columns = static_cast<std::size_t>(image.columns());
     const auto rows = static_cast<std::size_t>(image.rows());
-    const BilinearCell cell = LocateBilinear<CpuGlassPolicy>(image.width, image.height, x, y, clamp_edges);
-    if (!cell.valid) {
-        return FloatPixel{};
-    }
     return MixTaps<CpuGlassPolicy>(cell, [&](A_long col, A_long row) {
         // One unsigned comparison per axis: below the window wraps to a large value.
         const auto i = static_cast<std::size_t>(col - image.rect.left);
         const auto j = static_cast<std::size_t>(row - image.rect.top);
         if (i >= columns || j >= rows) {
-            const float nan = std::numeric_limits<float>::quiet_NaN();
-            return FloatPixel{nan, nan, nan, nan};
+            return std::numeric_limits<float>::quiet_NaN();
         }
-        return pixels[j * columns + i];
+        return ChannelOf(pixels[j * columns + i], channel);
     });
 }
 

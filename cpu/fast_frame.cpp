@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "cpu/blur_window.h"
+#include "cpu/fast_glass_frame.h"
 #include "cpu/gaussian_blur.h"
 #include "cpu/glass_bounds.h"
 #include "cpu/pass_through.h"
 #include "cpu/pixel_store.h"
 #include "cpu/window_blur.h"
-#include "model/glass_shader.h"
 #include "model/pixel_traits.h"
 
 namespace prismora {
@@ -102,6 +102,7 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
 
     const A_long shaded_begin = shaded.left - output.origin_x;
     const A_long shaded_end = shaded.right - output.origin_x;
+    const CpuFastGlassFrame<Pixel> frame{MakeCpuGlassFrame<Pixel>(input, settings, matte, half, full)};
     return threads.ForEachBand(output.height, [&](A_long begin, A_long end) {
         for (A_long r = begin; r < end; ++r) {
             const A_long y = output.origin_y + r;
@@ -113,8 +114,7 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
             for (A_long c = shaded_begin; c < shaded_end; ++c) {
                 const float x = static_cast<float>(output.origin_x + c);
                 StorePixel(*WorldPixelAt<Pixel>(output, c, r),
-                           ShadeGlassPixel<Pixel, BlurWindow>(input, settings, matte, half, full, x,
-                                                              static_cast<float>(y)));
+                           ShadeGlassFast(settings, frame, x, static_cast<float>(y)));
             }
             PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, shaded_end, output.width);
         }

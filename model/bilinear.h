@@ -82,23 +82,24 @@ PRISMORA_HD inline auto MixTaps(const BilinearCell &cell, const Fetch &fetch)
 // A blurred read at strength blur_amount: from the sharp read towards the
 // half-strength image (blur_max / 2), then on to the full-strength one. Without
 // a half image, or a half level of 0.001 or less, straight from sharp to full.
-// read_half and read_full are called only when their value is needed.
-template <typename Policy, typename Value, typename ReadHalf, typename ReadFull>
-PRISMORA_HD inline Value BlendBlurLevels(const Value &sharp, bool half_readable, float blur_amount,
-                                         float blur_max, const ReadHalf &read_half, const ReadFull &read_full)
+// Each read is called only when its value is needed (the reads are pure, so a
+// caller may also hand over a value it has already read).
+template <typename Policy, typename ReadSharp, typename ReadHalf, typename ReadFull>
+PRISMORA_HD inline auto BlendBlurLevels(const ReadSharp &read_sharp, bool half_readable, float blur_amount,
+                                        float blur_max, const ReadHalf &read_half, const ReadFull &read_full)
 {
     const float half_level = blur_max * 0.5f;
     if (half_readable && half_level > 0.001f) {
-        const Value half = read_half();
+        const auto half = read_half();
         if (half_level >= blur_amount) {
-            return MixValues<Policy>(sharp, half, ClampF(blur_amount / half_level, 0.0f, 1.0f));
+            return MixValues<Policy>(read_sharp(), half, ClampF(blur_amount / half_level, 0.0f, 1.0f));
         }
-        const Value full = read_full();
+        const auto full = read_full();
         const float t = ClampF((blur_amount - half_level) / MaxF(blur_max - half_level, 0.001f), 0.0f, 1.0f);
         return MixValues<Policy>(half, full, t);
     }
-    const Value full = read_full();
-    return MixValues<Policy>(sharp, full, ClampF(blur_amount / blur_max, 0.0f, 1.0f));
+    const auto full = read_full();
+    return MixValues<Policy>(read_sharp(), full, ClampF(blur_amount / blur_max, 0.0f, 1.0f));
 }
 
 } // namespace prismora

@@ -12,8 +12,6 @@
 
 namespace prismora {
 
-enum class ColorChannel { kRed, kGreen, kBlue };
-
 // x, y are layer coordinates. Settings is the renderer's record of the controls
 // (the names ComputeGlassTerms and RectShape read, tint_multiplier and
 // debug_view). A Frame is what one renderer reads for a frame:

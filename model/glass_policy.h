@@ -22,6 +22,8 @@ struct CpuGlassPolicy {
     static constexpr bool kDebugViewsFirst = false;
     // A NaN read position reads the default instead of reaching the taps.
     static constexpr bool kNanReadsOutside = true;
+    // Every glass pixel works out its shape's normal.
+    static constexpr bool kNormalWhenBorrowed = false;
 
     // (b - a) * t + a, rounded after each step.
     PRISMORA_HD static float Mix(float a, float b, float t) { return (b - a) * t + a; }
@@ -42,6 +44,13 @@ struct CpuGlassPolicy {
     PRISMORA_HD static float ScaleGradient(float g, float weight_sum) { return g * (1.0f / weight_sum); }
 };
 
+// The CPU's fast frame: the same arithmetic for every value the pixel uses; the
+// shape's normal (eight or twelve distance reads) only where the direction
+// borrows it, at the panel centre.
+struct CpuFastGlassPolicy : CpuGlassPolicy {
+    static constexpr bool kNormalWhenBorrowed = true;
+};
+
 // The device: fused mixes, millionth thresholds, half-pixel band floors, and
 // debug views before the amount and opacity exits.
 struct GpuGlassPolicy {
@@ -50,6 +59,7 @@ struct GpuGlassPolicy {
     static constexpr bool kDebugViewsFirst = true;
     // A NaN position floors to index 0 and carries its NaN fraction into the mix.
     static constexpr bool kNanReadsOutside = false;
+    static constexpr bool kNormalWhenBorrowed = false;
 
     PRISMORA_HD static float Mix(float a, float b, float t) { return fmaf(b - a, t, a); }
 

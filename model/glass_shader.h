@@ -3,8 +3,6 @@
 // matte field.
 #pragma once
 
-#include <type_traits>
-
 #include "AE_Effect.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
@@ -43,25 +41,34 @@ template <typename Pixel, typename Image = FloatImage> struct CpuGlassFrame {
     }
 };
 
-// x, y are layer coordinates. matte and the blurred images may be null; a
-// matte whose valid flag is clear counts as absent.
-template <typename Pixel, typename Image = FloatImage>
-FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const EffectSettings &settings,
-                           const MatteField *matte, const std::type_identity_t<Image> *half_blur,
-                           const std::type_identity_t<Image> *full_blur, float x, float y)
+// The frame of one render: matte and the blurred images may be null; a matte
+// whose valid flag is clear counts as absent.
+template <typename Pixel, typename Image>
+CpuGlassFrame<Pixel, Image> MakeCpuGlassFrame(const PF_EffectWorld &input, const EffectSettings &settings,
+                                              const MatteField *matte, const Image *half_blur,
+                                              const Image *full_blur)
 {
     const float *color = settings.glass_color; // alpha, red, green, blue
-    const CpuGlassFrame<Pixel, Image> frame{input,
-                                            matte,
-                                            half_blur,
-                                            full_blur,
-                                            settings.clamp_edges,
-                                            static_cast<float>(input.origin_x),
-                                            static_cast<float>(input.origin_y),
-                                            settings.glass_mode,
-                                            BlurStrength(settings),
-                                            {color[0], color[1], color[2], color[3]}};
-    return ShadeGlass<CpuGlassPolicy>(settings, frame, x, y);
+    return {input,
+            matte,
+            half_blur,
+            full_blur,
+            settings.clamp_edges,
+            static_cast<float>(input.origin_x),
+            static_cast<float>(input.origin_y),
+            settings.glass_mode,
+            BlurStrength(settings),
+            {color[0], color[1], color[2], color[3]}};
+}
+
+// x, y are layer coordinates.
+template <typename Pixel>
+FloatPixel ShadeGlassPixel(const PF_EffectWorld &input, const EffectSettings &settings,
+                           const MatteField *matte, const FloatImage *half_blur, const FloatImage *full_blur,
+                           float x, float y)
+{
+    return ShadeGlass<CpuGlassPolicy>(
+        settings, MakeCpuGlassFrame<Pixel>(input, settings, matte, half_blur, full_blur), x, y);
 }
 
 } // namespace prismora

@@ -29,6 +29,24 @@ inline FloatPixel SampleWorldBilinear(const PF_EffectWorld &world, float x, floa
         cell, [&world](int col, int row) { return ToFloatPixel(*WorldPixelAt<Pixel>(world, col, row)); });
 }
 
+// One channel of SampleWorldBilinear: the same taps and mixes, the other
+// channels left unread.
+template <typename Pixel>
+inline float SampleWorldChannel(const PF_EffectWorld &world, float x, float y, bool clamp_edges,
+                                ColorChannel channel)
+{
+    if (world.data == nullptr) {
+        return 0.0f;
+    }
+    const BilinearCell cell = LocateBilinear<CpuGlassPolicy>(world.width, world.height, x, y, clamp_edges);
+    if (!cell.valid) {
+        return 0.0f;
+    }
+    return MixTaps<CpuGlassPolicy>(cell, [&world, channel](int col, int row) {
+        return PixelTraits<Pixel>::ToFloat(ChannelOf(*WorldPixelAt<Pixel>(world, col, row), channel));
+    });
+}
+
 inline FloatPixel SampleFloatImageBilinear(const FloatImage &image, float x, float y, bool clamp_edges)
 {
     if (!image.IsUsable()) {
@@ -44,23 +62,33 @@ inline FloatPixel SampleFloatImageBilinear(const FloatImage &image, float x, flo
     });
 }
 
-// The blurred images (null when absent) share the world's pixel grid. blur_max
-// is the strength of full_blur, half_blur has half of it; blur_amount is the
-// strength wanted here. Image is a FloatImage or anything read through a
-// SampleFloatImageBilinear overload (a window of the blurred frame).
+// The blurred read at strength blur_amount from the sharp read and the blurred
+// images (null when absent, sharing the world's pixel grid): blur_max is the
+// strength of full_blur, half_blur has half of it. read_sharp() and
+// read_image(image) are called only for the values the mix takes.
+template <typename Policy, typename Image, typename ReadSharp, typename ReadImage>
+inline auto BlurredRead(const Image *half_blur, const Image *full_blur, float blur_amount, float blur_max,
+                        const ReadSharp &read_sharp, const ReadImage &read_image)
+{
+    if (blur_amount <= 0.001f || full_blur == nullptr || !full_blur->IsUsable() || blur_max <= 0.001f) {
+        return read_sharp();
+    }
+    const bool half_readable = half_blur != nullptr && half_blur->IsUsable();
+    return BlendBlurLevels<Policy>(
+        read_sharp, half_readable, blur_amount, blur_max, [&] { return read_image(*half_blur); },
+        [&] { return read_image(*full_blur); });
+}
+
+// All four channels of the blurred read. Image is a FloatImage or anything read
+// through a SampleFloatImageBilinear overload (a window of the blurred frame).
 template <typename Pixel, typename Image>
 inline FloatPixel SampleBlurred(const PF_EffectWorld &world, const Image *half_blur, const Image *full_blur,
                                 float x, float y, float blur_amount, float blur_max, bool clamp_edges)
 {
     const FloatPixel sharp = SampleWorldBilinear<Pixel>(world, x, y, clamp_edges);
-    if (blur_amount <= 0.001f || full_blur == nullptr || !full_blur->IsUsable() || blur_max <= 0.001f) {
-        return sharp;
-    }
-    const bool half_readable = half_blur != nullptr && half_blur->IsUsable();
-    return BlendBlurLevels<CpuGlassPolicy>(
-        sharp, half_readable, blur_amount, blur_max,
-        [&] { return SampleFloatImageBilinear(*half_blur, x, y, clamp_edges); },
-        [&] { return SampleFloatImageBilinear(*full_blur, x, y, clamp_edges); });
+    return BlurredRead<CpuGlassPolicy>(
+        half_blur, full_blur, blur_amount, blur_max, [&] { return sharp; },
+        [&](const Image &image) { return SampleFloatImageBilinear(image, x, y, clamp_edges); });
 }
 
 } // namespace prismora

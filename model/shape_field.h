@@ -114,8 +114,20 @@ PRISMORA_HD inline void PlacePanel(ShapeSample &sample, float center_x, float ce
 }
 
 // The common last step of both shapes: depth, rim, direction and normal.
-template <typename Policy> PRISMORA_HD inline void FinishShape(ShapeSample &sample, float edge_range)
+// normal() gives the shape's normal; the direction borrows it at the panel
+// centre, and nothing else reads it, so a policy with kNormalWhenBorrowed asks
+// for it only there.
+template <typename Policy, typename Normal>
+PRISMORA_HD inline void FinishShape(ShapeSample &sample, float edge_range, const Normal &normal)
 {
+    const auto take_normal = [&] {
+        const Vec2 n = normal();
+        sample.normal_x = n.x;
+        sample.normal_y = n.y;
+    };
+    if constexpr (!Policy::kNormalWhenBorrowed) {
+        take_normal();
+    }
     sample.min_side = MaxF(MinF(sample.panel_width, sample.panel_height), 1.0f);
     sample.depth = MaxF(sample.depth, 0.0f);
     sample.depth_norm = sample.depth / sample.min_side;
@@ -129,6 +141,9 @@ template <typename Policy> PRISMORA_HD inline void FinishShape(ShapeSample &samp
     sample.dir_y = dir.y;
     if (Length2(sample.dir_x, sample.dir_y) <= 0.00001f) {
         // At the panel centre the direction is undefined: borrow the normal.
+        if constexpr (Policy::kNormalWhenBorrowed) {
+            take_normal();
+        }
         if (Length2(sample.normal_x, sample.normal_y) > 0.00001f) {
             sample.dir_x = sample.normal_x;
             sample.dir_y = sample.normal_y;
@@ -141,6 +156,13 @@ template <typename Policy> PRISMORA_HD inline void FinishShape(ShapeSample &samp
         sample.normal_x = sample.dir_x;
         sample.normal_y = sample.dir_y;
     }
+}
+
+// The same with the normal already in the sample.
+template <typename Policy> PRISMORA_HD inline void FinishShape(ShapeSample &sample, float edge_range)
+{
+    const Vec2 normal{sample.normal_x, sample.normal_y};
+    FinishShape<Policy>(sample, edge_range, [&] { return normal; });
 }
 
 // The rounded rectangle of the settings (center_x, center_y, glass_width,
@@ -169,14 +191,13 @@ PRISMORA_HD inline ShapeSample RectShape(const Settings &s, float x, float y)
     sample.depth = MaxF(-d, 0.0f);
     sample.inside = true;
 
-    // Two step sizes smooth the kink of the distance function at the corners'
-    // tangent points; the wider step counts half.
-    const GradientStep steps[] = {StepOf(1.0f), StepOf(2.0f)};
-    const Vec2 gradient = WeightedGradient<Policy>(distance, lx, ly, steps);
-    const Vec2 normal = Normalize2<Policy>(gradient.x, gradient.y);
-    sample.normal_x = normal.x;
-    sample.normal_y = normal.y;
-    FinishShape<Policy>(sample, s.edge_range);
+    FinishShape<Policy>(sample, s.edge_range, [&] {
+        // Two step sizes smooth the kink of the distance function at the
+        // corners' tangent points; the wider step counts half.
+        const GradientStep steps[] = {StepOf(1.0f), StepOf(2.0f)};
+        const Vec2 gradient = WeightedGradient<Policy>(distance, lx, ly, steps);
+        return Normalize2<Policy>(gradient.x, gradient.y);
+    });
     return sample;
 }
 
@@ -195,20 +216,20 @@ PRISMORA_HD inline ShapeSample MatteShape(const Matte &matte, float edge_range, 
     PlacePanel(sample, matte.center_x, matte.center_y, matte.width, matte.height, x, y);
     sample.depth = MaxF(matte.Distance(x, y, -1.0f), 0.0f);
 
-    // The chamfer distance is blocky; wide steps average the gradient over a
-    // few cells.
-    const auto field = [&](float u, float v) { return MaxF(matte.Distance(u, v, 0.0f), 0.0f); };
-    const GradientStep steps[] = {StepOf(1.5f), StepOf(3.0f), StepOf(5.0f)};
-    const Vec2 gradient = WeightedGradient<Policy>(field, x, y, steps);
-    Vec2 n = Normalize2<Policy>(gradient.x, gradient.y);
-    if (Length2(n.x, n.y) <= 0.00001f) {
-        // A flat spot has no gradient: lean towards the matte's centre instead.
-        n = Normalize2<Policy>(matte.center_x - x, matte.center_y - y);
-    }
-    // The distance grows inwards, so the outward normal is the negated gradient.
-    sample.normal_x = n.x * -1.0f;
-    sample.normal_y = n.y * -1.0f;
-    FinishShape<Policy>(sample, edge_range);
+    FinishShape<Policy>(sample, edge_range, [&] {
+        // The chamfer distance is blocky; wide steps average the gradient over
+        // a few cells.
+        const auto field = [&](float u, float v) { return MaxF(matte.Distance(u, v, 0.0f), 0.0f); };
+        const GradientStep steps[] = {StepOf(1.5f), StepOf(3.0f), StepOf(5.0f)};
+        const Vec2 gradient = WeightedGradient<Policy>(field, x, y, steps);
+        Vec2 n = Normalize2<Policy>(gradient.x, gradient.y);
+        if (Length2(n.x, n.y) <= 0.00001f) {
+            // A flat spot has no gradient: lean towards the matte's centre instead.
+            n = Normalize2<Policy>(matte.center_x - x, matte.center_y - y);
+        }
+        // The distance grows inwards, so the outward normal is the negated gradient.
+        return Vec2{n.x * -1.0f, n.y * -1.0f};
+    });
     return sample;
 }
 

@@ -52,7 +52,7 @@ PRISMORA_HD inline float SampleBlurredChannel(const FrameView &sharp_frame, cons
         return sharp;
     }
     return BlendBlurLevels<GpuGlassPolicy>(
-        sharp, true, blur_amount, blur_max,
+        [&] { return sharp; }, true, blur_amount, blur_max,
         [&] { return SampleFrameChannel(half_frame, x, y, clamp_edges, channel); },
         [&] { return SampleFrameChannel(full_frame, x, y, clamp_edges, channel); });
 }

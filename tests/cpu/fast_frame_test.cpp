@@ -131,6 +131,11 @@ EffectSettings RandomSettings(Rng &rng, A_long width, A_long height)
         s.blur_intensity = rng.Float(1.0f, 40.0f);
         s.debug_view = 1;
     }
+    // A centre on a pixel: there the direction borrows the shape's normal.
+    if (rng.Chance(15)) {
+        s.center_x = std::round(s.center_x);
+        s.center_y = std::round(s.center_y);
+    }
     // Settings no bound can be drawn from.
     if (rng.Chance(8)) {
         float *targets[] = {&s.center_x,        &s.glass_width, &s.corner_radius, &s.distortion_scale,
