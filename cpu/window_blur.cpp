@@ -4,41 +4,24 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu/tap_sums.h"
 #include "model/pixel_traits.h"
 
 namespace prismora {
 namespace {
 
 constexpr std::size_t kChannels = 4; // a FloatPixel as four floats
+static_assert(sizeof(FloatPixel) == kChannels * sizeof(float), "a window row is a run of floats");
 
 A_long Radius(const std::vector<float> &kernel)
 {
     return static_cast<A_long>(kernel.size() / 2);
 }
 
-// acc[i] += row[i] * w over n floats; a loop of independent lanes the compiler
-// vectorizes, each lane adding its taps in the kernel's order.
-void AddTap(double *__restrict acc, const float *__restrict row, double w, std::size_t n)
+// A kernel's weights as the sums take them.
+std::vector<double> Weights(const std::vector<float> &kernel)
 {
-    for (std::size_t i = 0; i < n; ++i) {
-        acc[i] += static_cast<double>(row[i]) * w;
-    }
-}
-
-void StoreSums(float *__restrict out, const double *__restrict acc, std::size_t n)
-{
-    for (std::size_t i = 0; i < n; ++i) {
-        out[i] = static_cast<float>(acc[i]);
-    }
-}
-
-void StoreSums(FloatPixel *out, const double *acc, std::size_t pixels)
-{
-    for (std::size_t i = 0; i < pixels; ++i) {
-        const double *p = acc + i * kChannels;
-        out[i] = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]),
-                  static_cast<float>(p[3])};
-    }
+    return std::vector<double>(kernel.begin(), kernel.end());
 }
 
 // Row y of the world as floats from column `first` on, `count` pixels, with
@@ -83,22 +66,27 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
     const std::size_t pass_rows = static_cast<std::size_t>(end_row - first_row);
     const std::size_t padded_pixels = static_cast<std::size_t>(columns) + 2 * static_cast<std::size_t>(reach);
 
+    std::vector<std::vector<double>> weights;
+    for (const std::vector<float> &kernel : kernels) {
+        weights.push_back(Weights(kernel));
+    }
     std::vector<std::vector<float>> across(kernels.size(), std::vector<float>(pass_rows * floats));
     PF_Err err = threads.ForEachBand(end_row - first_row, [&](A_long begin, A_long end) {
         std::vector<float> padded(padded_pixels * kChannels);
-        std::vector<double> acc(floats);
+        std::vector<const float *> taps;
         for (A_long r = begin; r < end; ++r) {
             ReadPaddedRow<Pixel>(world, first_row + r, int64_t{rect.left} - reach, padded_pixels, clamp_edges,
                                  padded.data());
             for (std::size_t k = 0; k < kernels.size(); ++k) {
-                const std::vector<float> &kernel = kernels[k];
+                // Tap t of column i is padded pixel i + t after the kernel's start.
                 const float *start =
-                    padded.data() + static_cast<std::size_t>(reach - Radius(kernel)) * kChannels;
-                std::fill(acc.begin(), acc.end(), 0.0);
-                for (std::size_t t = 0; t < kernel.size(); ++t) {
-                    AddTap(acc.data(), start + t * kChannels, static_cast<double>(kernel[t]), floats);
+                    padded.data() + static_cast<std::size_t>(reach - Radius(kernels[k])) * kChannels;
+                taps.clear();
+                for (std::size_t t = 0; t < kernels[k].size(); ++t) {
+                    taps.push_back(start + t * kChannels);
                 }
-                StoreSums(across[k].data() + static_cast<std::size_t>(r) * floats, acc.data(), floats);
+                SumTaps(taps.data(), weights[k].data(), taps.size(),
+                        across[k].data() + static_cast<std::size_t>(r) * floats, floats);
             }
         }
     });
@@ -116,12 +104,12 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
     }
     const std::vector<float> zero_row(clamp_edges ? 0 : floats, 0.0f);
     return threads.ForEachBand(rect.bottom - rect.top, [&](A_long begin, A_long end) {
-        std::vector<double> acc(floats);
+        std::vector<const float *> taps;
         for (A_long r = begin; r < end; ++r) {
             const A_long y = rect.top + r;
             for (std::size_t k = 0; k < kernels.size(); ++k) {
                 const std::vector<float> &kernel = kernels[k];
-                std::fill(acc.begin(), acc.end(), 0.0);
+                taps.clear();
                 for (std::size_t t = 0; t < kernel.size(); ++t) {
                     int64_t tap = int64_t{y} - Radius(kernel) + static_cast<int64_t>(t);
                     const float *row = nullptr;
@@ -135,11 +123,11 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
                     if (row == nullptr) {
                         row = across[k].data() + static_cast<std::size_t>(tap - first_row) * floats;
                     }
-                    AddTap(acc.data(), row, static_cast<double>(kernel[t]), floats);
+                    taps.push_back(row);
                 }
-                StoreSums(windows[k].pixels.data() +
-                              static_cast<std::size_t>(r) * static_cast<std::size_t>(columns),
-                          acc.data(), static_cast<std::size_t>(columns));
+                FloatPixel *out = windows[k].pixels.data() +
+                                  static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
+                SumTaps(taps.data(), weights[k].data(), taps.size(), &out->alpha, floats);
             }
         }
     });
