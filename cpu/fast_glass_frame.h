@@ -1,8 +1,11 @@
 // The fast frame's view of the glass model: the CPU frame (model/glass_shader.h)
 // over the blurred windows, whose refracted reads work out only what the pixel
-// uses: the one channel each read contributes, and only the blur levels its
-// mix takes. Every value it does work out is the CPU frame's, bit for bit.
+// uses: the one channel each read contributes, only the blur levels its mix
+// takes, and an 8- or 16-bit source pixel without the mix of a read between
+// pixels. Every value it does work out is the CPU frame's, bit for bit.
 #pragma once
+
+#include <type_traits>
 
 #include "AE_Effect.h"
 #include "cpu/blur_window.h"
@@ -13,6 +16,20 @@
 namespace prismora {
 
 template <typename Pixel> struct CpuFastGlassFrame : CpuGlassFrame<Pixel, BlurWindow> {
+    FloatPixel Source(float sx, float sy) const
+    {
+        if constexpr (!std::is_same_v<Pixel, PF_PixelFloat>) {
+            // 8- and 16-bit channels are finite and never -0, so every mix of
+            // a read at a whole position, (b - a) * 0 + a, gives a itself.
+            const PF_EffectWorld &world = this->input;
+            const BilinearCell cell =
+                LocateBilinear<CpuGlassPolicy>(world.width, world.height, sx, sy, this->clamp_edges);
+            if (world.data != nullptr && cell.valid && cell.fx == 0.0f && cell.fy == 0.0f) {
+                return ToFloatPixel(*WorldPixelAt<Pixel>(world, cell.x0, cell.y0));
+            }
+        }
+        return CpuGlassFrame<Pixel, BlurWindow>::Source(sx, sy);
+    }
     float Refracted(float sx, float sy, const GlassTerms &terms, ColorChannel channel) const
     {
         return BlurredRead<CpuFastGlassPolicy>(
