@@ -29,16 +29,21 @@ struct BlurWindow {
     }
 };
 
-// One channel of the read SampleFloatImageBilinear would make of the whole
-// blurred frame. A read outside the window (a window chosen too small) gives
-// NaN, never memory beyond the window, so the equality tests see it.
-inline float SampleWindowChannel(const BlurWindow &image, float x, float y, bool clamp_edges,
-                                 ColorChannel channel)
+// Where a read at (x, y) lands in the blurred frame (not valid: the read gives
+// 0). Windows of one frame share the frame's size, so they share their cells.
+inline BilinearCell WindowCell(const BlurWindow &image, float x, float y, bool clamp_edges)
 {
     if (!image.IsUsable()) {
-        return 0.0f;
+        return {};
     }
-    const BilinearCell cell = LocateBilinear<CpuGlassPolicy>(image.width, image.height, x, y, clamp_edges);
+    return LocateBilinear<CpuGlassPolicy>(image.width, image.height, x, y, clamp_edges);
+}
+
+// One channel of the read SampleFloatImageBilinear would make of the whole
+// blurred frame at that cell. A read outside the window (a window chosen too
+// small) gives NaN, never memory beyond the window, so the equality tests see it.
+inline float WindowChannelAt(const BlurWindow &image, const BilinearCell &cell, ColorChannel channel)
+{
     if (!cell.valid) {
         return 0.0f;
     }

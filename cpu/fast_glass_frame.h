@@ -32,12 +32,15 @@ template <typename Pixel> struct CpuFastGlassFrame : CpuGlassFrame<Pixel, BlurWi
     }
     float Refracted(float sx, float sy, const GlassTerms &terms, ColorChannel channel) const
     {
+        // Both windows hold the same rectangle of the same frame (BlurWorldWindow
+        // makes them together), so one cell serves the half and the full read.
+        const BilinearCell cell = this->full_blur != nullptr
+                                      ? WindowCell(*this->full_blur, sx, sy, this->clamp_edges)
+                                      : BilinearCell{};
         return BlurredRead<CpuFastGlassPolicy>(
             this->half_blur, this->full_blur, terms.blur_amount, terms.blur_max,
             [&] { return SampleWorldChannel<Pixel>(this->input, sx, sy, this->clamp_edges, channel); },
-            [&](const BlurWindow &window) {
-                return SampleWindowChannel(window, sx, sy, this->clamp_edges, channel);
-            });
+            [&](const BlurWindow &window) { return WindowChannelAt(window, cell, channel); });
     }
 };
 
