@@ -77,8 +77,6 @@ PF_Err PreRender(PF_InData *in_data, PF_PreRenderExtra *extra)
     auto *frame = new FrameData;
     if (!err) {
         frame->margin = static_cast<A_long>(params[kFakeMargin].u.fs_d.value);
-        g_state.spot_x = params[kFakeSpot].u.td.x_value;
-        g_state.spot_y = params[kFakeSpot].u.td.y_value;
         PF_RenderRequest req = extra->input->output_request;
         req.rect.left -= frame->margin;
         req.rect.top -= frame->margin;
@@ -161,7 +159,6 @@ extern "C" DllExport void FakeEffect_Reset(void)
     g_state.keep_a_param = g_state.keep_input_pixels = g_state.keep_a_suite = g_state.leak_a_world = false;
     g_state.deletes = 0;
     g_state.output_format = 0;
-    g_state.spot_x = g_state.spot_y = 0;
 }
 
 extern "C" DllExport PF_Err EffectMain(PF_Cmd cmd, PF_InData *in_data, PF_OutData *out_data,

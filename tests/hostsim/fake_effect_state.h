@@ -27,8 +27,6 @@ struct FakeEffectState {
     // Observations.
     std::atomic<int> deletes;                  // pre-render records deleted
     std::atomic<PF_PixelFormat> output_format; // PF_GetPixelFormat of the last output
-    std::atomic<PF_Fixed> spot_x;              // the point as checked out in the last pre-render
-    std::atomic<PF_Fixed> spot_y;
 };
 
 } // namespace prismora::hostsim::test

@@ -1,5 +1,5 @@
-// The host's machinery against the fake effect: checkout geometry, parameters,
-// the books, failure and null injection.
+// The host's machinery against the fake effect: checkout geometry, the books
+// and null injection. Failure injection is run by every failure test of the effect.
 #include <array>
 #include <memory>
 #include <string>
@@ -90,20 +90,6 @@ TEST_P(Depths, TheCheckoutIsTheExpandedRequestClippedToTheLayer)
 
 INSTANTIATE_TEST_SUITE_P(Bits, Depths, ::testing::Values(8, 16, 32));
 
-TEST_F(FakeHost, ThePointDefaultIsResolvedOnTheLayerUntilSet)
-{
-    ASSERT_EQ(host().params().Find("Spot"), kFakeSpot);
-    const World odd(101, 40, PixelFormat::kArgb32);
-    FrameJob job = host().NewFrame(odd, 8);
-    ASSERT_EQ(host().Render(job).err, PF_Err_NONE);
-    EXPECT_EQ(state().spot_x, static_cast<PF_Fixed>(50.5 * 65536));
-    EXPECT_EQ(state().spot_y, 20 << 16);
-    job.params.SetPoint(kFakeSpot, 7 << 16, -(3 << 16));
-    ASSERT_EQ(host().Render(job).err, PF_Err_NONE);
-    EXPECT_EQ(state().spot_x, 7 << 16);
-    EXPECT_EQ(state().spot_y, -(3 << 16));
-}
-
 TEST_F(FakeHost, TheBooksShowWhatTheEffectKept)
 {
     const World input = Pattern(6, 6, PixelFormat::kArgb32);
@@ -123,24 +109,6 @@ TEST_F(FakeHost, TheBooksShowWhatTheEffectKept)
         EXPECT_NE(all.find(c.shows), std::string::npos) << c.shows << " not in " << all;
     }
     EXPECT_EQ(host().books().Totals().effect_worlds_leaked, 1);
-}
-
-TEST_F(FakeHost, OnlyTheNthCallFailsAndItsCodeComesBack)
-{
-    const World input = Pattern(8, 8, PixelFormat::kArgb32);
-    for (const char *callback : {"checkout_output", "AcquireSuite", "PF_GetPixelFormat"}) {
-        SCOPED_TRACE(callback);
-        Reset();
-        host().books().FailNthCall(callback, 2, 9); // each is called once a frame
-        for (const PF_Err expected : std::initializer_list<PF_Err>{PF_Err_NONE, 9, PF_Err_NONE}) {
-            const FrameResult frame = host().Render(host().NewFrame(input, 8));
-            EXPECT_EQ(frame.err, expected);
-            EXPECT_EQ(frame.failed_command, expected ? PF_Cmd_SMART_RENDER : -1);
-        }
-        EXPECT_EQ(host().books().Calls(callback), 3);
-        EXPECT_EQ(state().deletes, 3);
-        ExpectBalancedBooks();
-    }
 }
 
 TEST_F(FakeHost, NullPointersReachTheEffectWhereAsked)
