@@ -1,6 +1,8 @@
-// Loading: the PiPL resource, the host's refusals, and the real plug-in.
+// Loading: the PiPL resource, the host's refusals, and the plug-in's own PiPL.
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -58,7 +60,25 @@ TEST(PiPLReader, RefusesMalformedResources)
     }
 }
 
-// The fake effect's library under another name, with a PiPL written for it.
+// The plug-in's PiPL as the reader sees it, in the writer's terms.
+PiPLFields PrismoraFields()
+{
+    std::ifstream in(PiPLPathFor(HOSTSIM_PRISMORA_EFFECT), std::ios::binary);
+    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const PiPL p = ParsePiPL(bytes);
+    PiPLFields f{.kind = p.kind,
+                 .name = p.name,
+                 .category = p.category,
+                 .entry_point = p.entry_point,
+                 .match_name = p.match_name,
+                 .version = p.effect_version,
+                 .out_flags = p.global_flags,
+                 .out_flags2 = p.global_flags2};
+    EXPECT_EQ(PiPLBytes(f).bytes(), bytes) << "the writer's layout, property by property";
+    return f;
+}
+
+// The plug-in's library under another name, with a PiPL written for it.
 class HostLoading : public ::testing::Test {
 protected:
     void SetUp() override
@@ -69,13 +89,13 @@ protected:
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         library_ = dir_ / "variant.so";
-        std::filesystem::copy_file(HOSTSIM_FAKE_EFFECT, library_);
+        std::filesystem::copy_file(HOSTSIM_PRISMORA_EFFECT, library_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::string LoadError(const std::function<void(PiPLFields &)> &change)
     {
-        PiPLFields fields;
+        PiPLFields fields = PrismoraFields();
         change(fields);
         PiPLBytes(fields).WriteTo(dir_ / "variant.pipl");
         try {
@@ -100,7 +120,7 @@ TEST_F(HostLoading, RefusesAWrongKindEntryPointOrFlagsAndMissingFiles)
     const Case cases[] = {
         {[](PiPLFields &f) { f.kind = "eFKS"; }, "kind"},
         {[](PiPLFields &f) { f.entry_point = "PluginMain"; }, "entry point"},
-        {[](PiPLFields &f) { f.out_flags2 |= PF_OutFlag2_SUPPORTS_GPU_RENDER_F32; }, "eGL2"},
+        {[](PiPLFields &f) { f.out_flags2 ^= PF_OutFlag2_SUPPORTS_GPU_RENDER_F32; }, "eGL2"},
         {[](PiPLFields &f) { f.out_flags = 0; }, "eGLO"},
         {[](PiPLFields &f) { f.version = 1; }, "eVER"}};
     for (const Case &c : cases) {
@@ -112,10 +132,14 @@ TEST_F(HostLoading, RefusesAWrongKindEntryPointOrFlagsAndMissingFiles)
     EXPECT_THROW(Host{dir_ / "absent.so"}, HostError);
 }
 
-TEST(PrismoraEffect, StartsAgainstItsPiPLAndResolvesItsCenterOnTheLayer)
+// The host starts the plug-in only when its answers agree with its PiPL.
+TEST(PrismoraEffect, ItsPiPLNamesItAndTheHostResolvesItsCenterOnTheLayer)
 {
+    const PiPLFields f = PrismoraFields();
+    EXPECT_EQ((std::vector<std::string>{f.kind, f.name, f.category, f.entry_point, f.match_name}),
+              (std::vector<std::string>{"eFKT", "T_Prismora", "Tavro", "EffectMain", "Tavro_Prismora"}));
     Host host(HOSTSIM_PRISMORA_EFFECT);
-    ASSERT_NO_THROW(host.Start()); // version and flag words equal the PiPL's
+    ASSERT_NO_THROW(host.Start());
     const PF_ParamIndex center = host.params().Find("Center").value();
     EXPECT_EQ(host.params().type(center), PF_Param_POINT);
     const ParamSet hd = host.params().ResolvedFor(1920, 1080);

@@ -1,6 +1,7 @@
 // Writes PiPL bytes for test effects, independently of the host's reader.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -73,8 +74,8 @@ private:
     }
     static std::vector<uint8_t> Pascal(const std::string &s)
     {
-        std::vector<uint8_t> out{static_cast<uint8_t>(s.size())};
-        out.insert(out.end(), s.begin(), s.end());
+        std::vector<uint8_t> out(s.size() + 1, static_cast<uint8_t>(s.size()));
+        std::copy(s.begin(), s.end(), out.begin() + 1);
         return out;
     }
     void Reversed(const std::string &code) { body_.insert(body_.end(), code.rbegin(), code.rend()); }
