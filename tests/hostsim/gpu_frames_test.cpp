@@ -38,10 +38,11 @@ World SmoothCard(A_long width, A_long height, PixelFormat format)
     return w;
 }
 
+// Cut by the frame's left edge, where the distance passes seed from the edge too.
 World Matte(A_long width, A_long height, PixelFormat format)
 {
     const float w = static_cast<float>(width), h = static_cast<float>(height);
-    return EllipseMatte(width, height, format, 0.45f * w, 0.5f * h, 0.3f * w, 0.3f * h);
+    return EllipseMatte(width, height, format, 0.25f * w, 0.5f * h, 0.35f * w, 0.3f * h);
 }
 
 constexpr A_long kWidth = 160;
@@ -137,9 +138,14 @@ TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
             {"rounded rect in tiles", [](FrameJob &job) { job.tile_width = 64, job.tile_height = 48; }},
             {"full frame with a matte", [&](FrameJob &job) { full_frame(job, &matte); }},
             {"full frame without a matte", [&](FrameJob &job) { full_frame(job, nullptr); }},
-            {"matte glass mask", [&](FrameJob &job) {
+            {"matte glass mask",
+             [&](FrameJob &job) {
                  full_frame(job, &matte);
                  job.params.SetPopup(P("Debug View"), 2);
+             }},
+            {"matte depth", [&](FrameJob &job) {
+                 full_frame(job, &matte);
+                 job.params.SetPopup(P("Debug View"), 3);
              }}};
         for (const auto &[name, set] : scenarios) {
             SCOPED_TRACE(std::string(name) + " at " + std::to_string(depth) + " bits");
@@ -281,6 +287,9 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
             }
         }
         EXPECT_EQ(got, c.log);
+        if (c.callback == std::string("AcquireSuite")) { // the suite scoper's throw, told to the user
+            EXPECT_EQ(r.message, "Not able to acquire AEFX Suite.");
+        }
         EXPECT_EQ(host_->books().Totals().gpu_worlds_created, c.scratch_worlds);
         EXPECT_EQ(host_->books().Imbalances().empty(), c.balanced)
             << ::testing::PrintToString(host_->books().Imbalances());
