@@ -79,6 +79,7 @@ TEST(Host, TheBooksShowWhatTheEffectKept)
         host.Render(job);
         const std::vector<std::string> all = host.books().Imbalances();
         EXPECT_NE(std::find(all.begin(), all.end(), shows), all.end()) << ::testing::PrintToString(all);
+        EXPECT_EQ(host.Render(job).err, PF_Err_NONE) << "only the one call fails";
     }
 }
 
