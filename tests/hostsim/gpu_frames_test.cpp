@@ -113,7 +113,11 @@ TEST_F(GpuFrames, DeviceSetUpOffersCudaAndAnotherFrameworkAndTheEffectTakesOnlyC
     EXPECT_FALSE(offers[1].accepted);
     ASSERT_NE(host_->AcceptedGpuOffer(), nullptr);
     EXPECT_TRUE(host_->gpu_device()->emulated());
-    ExpectBalancedBooks();
+
+    MakeHost(GpuDeviceChoice::kNone);
+    EXPECT_TRUE(host_->gpu_offers().empty());
+    const World input = SmoothCard(kWidth, kHeight, PixelFormat::kArgb32);
+    EXPECT_EQ(host_->Render(Job(input, 8)).path, "cpu: no device");
 }
 
 TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
@@ -160,40 +164,6 @@ TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
     ExpectBalancedBooks();
 }
 
-TEST_F(GpuFrames, FramesTheGpuCannotTakeRenderOnTheCpuAndSayWhy)
-{
-    const World input = SmoothCard(kWidth, kHeight, PixelFormat::kArgb32);
-    const FrameResult cpu = host_->Render(Job(input, 8, RenderPath::kSmart));
-    ASSERT_EQ(cpu.err, PF_Err_NONE);
-
-    // Renderer CPU: pre-render withholds the flag, no GPU command is sent.
-    FrameJob job = Job(input, 8);
-    job.params.SetPopup(P("Renderer"), 3);
-    const FrameResult by_popup = host_->Render(job);
-    ASSERT_EQ(by_popup.err, PF_Err_NONE);
-    EXPECT_FALSE(by_popup.tiles.at(0).gpu_render_sent);
-    EXPECT_EQ(by_popup.path, "cpu: no GPU render possible");
-    EXPECT_TRUE(by_popup.output.SamePixels(cpu.output));
-    EXPECT_EQ(host_->books().Calls("CreateGPUWorld"), 0);
-
-    // Without a pre-render record the effect declines the GPU frame; the CPU
-    // render gets the same (missing) record, and the record is deleted once.
-    job = Job(input, 8);
-    job.nulls.pre_render_data = true;
-    const FrameResult declined = host_->Render(job);
-    EXPECT_TRUE(declined.tiles.at(0).gpu_render_sent);
-    EXPECT_EQ(declined.tiles[0].gpu_render_err, PF_Err_UNRECOGNIZED_PARAM_TYPE);
-    EXPECT_TRUE(declined.tiles[0].rendered);
-    EXPECT_EQ(declined.path, "cpu: effect declined (514)");
-
-    MakeHost(GpuDeviceChoice::kNone);
-    EXPECT_TRUE(host_->gpu_offers().empty());
-    const FrameResult no_device = host_->Render(Job(input, 8));
-    EXPECT_EQ(no_device.path, "cpu: no device");
-    EXPECT_TRUE(no_device.output.SamePixels(cpu.output));
-    ExpectBalancedBooks();
-}
-
 // Every host failure a GPU frame can meet, and the frames that need no blur:
 // the host's code comes back (a failed format query declines the frame to the
 // CPU), what was taken goes back, and the log names each step ("mem" for an
@@ -203,20 +173,13 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
     const World input = SmoothCard(kWidth, kHeight, PixelFormat::kArgb128);
     const World matte = Matte(kWidth, kHeight, PixelFormat::kArgb128);
     const auto line = [](const std::string &label, int value) { return label + "=" + std::to_string(value); };
-    const std::string bgra = std::to_string(PF_PixelFormat_GPU_BGRA128);
+    // clang-format off
     const Lines full = {"renderer=1 glass_mode=2 debug_view=1 alpha_matte_requested=1 GPUPathSupported=1",
-                        line("pixel_format", PF_PixelFormat_GPU_BGRA128),
-                        line("expected PF_PixelFormat_GPU_BGRA128", PF_PixelFormat_GPU_BGRA128),
-                        line("matte_pixel_format", PF_PixelFormat_GPU_BGRA128),
-                        "src_mem=mem",
-                        "matte_mem=mem",
-                        "dst_mem=mem",
-                        "half horizontal cuda_err=0",
-                        "half vertical cuda_err=0",
-                        "full horizontal cuda_err=0",
-                        "full vertical cuda_err=0",
-                        "composite cuda_err=0",
-                        "return err=0"};
+        line("pixel_format", PF_PixelFormat_GPU_BGRA128), line("expected PF_PixelFormat_GPU_BGRA128",
+        PF_PixelFormat_GPU_BGRA128), line("matte_pixel_format", PF_PixelFormat_GPU_BGRA128), "src_mem=mem",
+        "matte_mem=mem", "dst_mem=mem", "half horizontal cuda_err=0", "half vertical cuda_err=0",
+        "full horizontal cuda_err=0", "full vertical cuda_err=0", "composite cuda_err=0", "return err=0"};
+    // clang-format on
     const auto first = [&](size_t n, Lines tail) {
         Lines log(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n));
         log.insert(log.end(), tail.begin(), tail.end());
@@ -230,6 +193,7 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
         PF_Err err;
         Lines log;
         int scratch_worlds;
+        std::string path = ""; // "gpu" or "gpu: error N" when empty
         bool balanced = true;
     };
     const auto none = [](FrameJob &) {};
@@ -240,14 +204,14 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
         {"checkout_layer_pixels", 2, none, 33, first(1, {"return err=33"}), 0},
         {"checkout_output", 1, none, 33, first(1, {"return err=33"}), 0},
         {"PF_GetPixelFormat", 1, none, 0, first(1, {invalid, full[2], "pixel format is not GPU_BGRA128, CPU fallback",
-         "return err=514"}), 0},
+         "return err=514"}), 0, "cpu: effect declined (514)"},
         {"PF_GetPixelFormat", 2, none, 33, first(3, {"matte_" + invalid, "return err=33"}), 0},
         {"GetGPUWorldData", 2, none, 33, first(5, {"matte_mem=0", "dst_mem=0", "return err=33"}), 0},
         {"CreateGPUWorld", 1, none, 33, first(7, {"return err=33"}), 0},
         {"CreateGPUWorld", 3, none, 33, first(7, {"return err=33"}), 2},
         {"GetGPUWorldData", 4, none, 33, first(7, {"return err=33"}), 3},
-        {"DisposeGPUWorld", 2, none, 33, first(12, {"return err=33"}), 3, false},
-        {"checkin_layer_pixels", 2, none, 33, first(12, {"return err=33"}), 3, false},
+        {"DisposeGPUWorld", 2, none, 33, first(12, {"return err=33"}), 3, "", false},
+        {"checkin_layer_pixels", 2, none, 33, first(12, {"return err=33"}), 3, "", false},
         {"AcquireSuite", 1, none, PF_Err_INTERNAL_STRUCT_DAMAGED, first(1, {}), 0},
         {"AcquireSuite", 2, none, PF_Err_INTERNAL_STRUCT_DAMAGED, first(4, {}), 0},
         // Nothing would read the blurs.
@@ -256,6 +220,11 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
           full[4], "matte_mem=0", full[6], full[11], full[12]}, 0},
         {"", 0, [&](FrameJob &job) { job.params.SetFloat(P("Blur Intensity"), 0.01); }, 0,
          first(7, {full[11], full[12]}), 0},
+        // Frames the GPU does not take: pre-render withholds the flag, or the effect declines.
+        {"", 0, [&](FrameJob &job) { job.params.SetPopup(P("Renderer"), 3); }, 0, {}, 0,
+         "cpu: no GPU render possible"},
+        {"", 0, [&](FrameJob &job) { job.nulls.pre_render_data = true; }, PF_Err_INTERNAL_STRUCT_DAMAGED,
+         {"no pre_render_data, CPU fallback"}, 0, "cpu: effect declined (514)"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -271,8 +240,7 @@ TEST_F(GpuFrames, EveryHostFailureIsReturnedAndLoggedAndWhatWasTakenGoesBack)
         c.change(job);
         const FrameResult r = host_->Render(job);
         EXPECT_EQ(r.err, c.err);
-        EXPECT_EQ(r.path, c.err ? "gpu: error " + std::to_string(c.err)
-                                : (c.nth > 0 ? "cpu: effect declined (514)" : "gpu"));
+        EXPECT_EQ(r.path, !c.path.empty() ? c.path : c.err ? "gpu: error " + std::to_string(c.err) : "gpu");
         Lines got;
         for (std::string l : log.Lines()) {
             const std::string prefix = "SmartRenderGPU(CUDA): ";
