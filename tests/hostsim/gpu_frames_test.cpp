@@ -141,11 +141,6 @@ TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
              }},
             {"rounded rect in tiles", [](FrameJob &job) { job.tile_width = 64, job.tile_height = 48; }},
             {"full frame with a matte", [&](FrameJob &job) { full_frame(job, &matte); }},
-            {"full frame in tiles",
-             [&](FrameJob &job) {
-                 full_frame(job, &matte);
-                 job.tile_width = 64, job.tile_height = 48;
-             }},
             {"full frame without a matte", [&](FrameJob &job) { full_frame(job, nullptr); }},
             {"matte glass mask",
              [&](FrameJob &job) {
