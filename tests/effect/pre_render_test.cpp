@@ -9,15 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include "AE_EffectCB.h"
 #include "model/param_index.h"
-#include "support/fake_smart_host.h"
 #include "support/scoped_log_dir.h"
 #include "support/test_world.h"
 
 namespace prismora {
 namespace {
 
-using test::FakeSmartHost;
 using test::ScopedLogDir;
 using test::TestWorld;
 using Rect = std::array<A_long, 4>;
@@ -27,10 +26,66 @@ Rect R(const PF_LRect &r)
     return {r.left, r.top, r.right, r.bottom};
 }
 
+// The host's side of a pre-render: parameter values by index (the popups at
+// their defaults, the rest zero, the matte layer without pixels), the calls
+// the effect makes, and the request, times and output record.
+struct FakeHost {
+    struct LayerRequest {
+        PF_ParamIndex index;
+        A_long checkout_id;
+        PF_RenderRequest request;
+        A_long what_time, time_step;
+        A_u_long time_scale;
+    };
+    std::array<PF_ParamDef, kParamCount> params{};
+    std::vector<PF_ParamIndex> param_checkouts, param_checkins;
+    std::vector<LayerRequest> layer_requests;
+    PF_PreRenderInput pre_input{};
+    PF_PreRenderOutput pre_output{};
+    PF_InData in_data{};
+    PF_PreRenderCallbacks cb{};
+    PF_PreRenderExtra extra{&pre_input, &pre_output, &cb};
+
+    FakeHost()
+    {
+        in_data.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
+        in_data.current_time = 12;
+        in_data.time_step = 3;
+        in_data.time_scale = 24;
+        in_data.inter.checkout_param = [](PF_ProgPtr ref, PF_ParamIndex index, A_long, A_long, A_u_long,
+                                          PF_ParamDef *param) -> PF_Err {
+            Of(ref).param_checkouts.push_back(index);
+            *param = Of(ref).params[index];
+            return PF_Err_NONE;
+        };
+        in_data.inter.checkin_param = [](PF_ProgPtr ref, PF_ParamDef *param) -> PF_Err {
+            Of(ref).param_checkins.push_back(param->uu.id);
+            return PF_Err_NONE;
+        };
+        cb.checkout_layer = [](PF_ProgPtr ref, PF_ParamIndex index, A_long id, const PF_RenderRequest *req,
+                               A_long what_time, A_long time_step, A_u_long time_scale,
+                               PF_CheckoutResult *) -> PF_Err {
+            Of(ref).layer_requests.push_back({index, id, *req, what_time, time_step, time_scale});
+            return PF_Err_NONE;
+        };
+        for (A_long i = 0; i < kParamCount; ++i) {
+            params[i].uu.id = i;
+        }
+        for (const auto &[index, value] :
+             {std::pair{kParamRenderer, 1}, {kParamQuality, 2}, {kParamGlassMode, 1}, {kParamDebugView, 1}}) {
+            params[index].u.pd.value = value;
+        }
+        params[kParamAlphaMatte].param_type = PF_Param_LAYER;
+    }
+    static FakeHost &Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost *>(ref); }
+    void SetSlider(PF_ParamIndex index, double value) { params[index].u.fs_d.value = value; }
+    void SetPopup(PF_ParamIndex index, A_long value) { params[index].u.pd.value = value; }
+};
+
 // Runs pre-render; the record it left, freed as the host frees it.
-PreRenderData RunPreRender(FakeSmartHost &host)
+PreRenderData RunPreRender(FakeHost &host)
 {
-    EXPECT_EQ(PreRender(host.in_data(), host.pre_render_extra()), PF_Err_NONE);
+    EXPECT_EQ(PreRender(&host.in_data, &host.extra), PF_Err_NONE);
     PreRenderData record = *static_cast<const PreRenderData *>(host.pre_output.pre_render_data);
     host.pre_output.delete_pre_render_data_func(host.pre_output.pre_render_data);
     return record;
@@ -39,21 +94,21 @@ PreRenderData RunPreRender(FakeSmartHost &host)
 TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
 {
     ScopedLogDir log;
-    FakeSmartHost host;
+    FakeHost host;
     // The panel of the worked example: 400 x 300, distortion 30 %, blur 30, shift 4.
     host.SetSlider(kParamGlassWidth, 400.0);
     host.SetSlider(kParamGlassHeight, 300.0);
     host.SetSlider(kParamDistortionScale, 30.0);
     host.SetSlider(kParamBlurIntensity, 30.0);
     host.SetSlider(kParamChromaticShift, 4.0);
-    host.SetRequest(100, 50, 740, 410);
+    host.pre_input.output_request.rect = {100, 50, 740, 410};
     host.pre_input.output_request.channel_mask = PF_ChannelMask_RED;
     host.pre_output.solid = 1;
 
     EXPECT_EQ(RunPreRender(host).settings.glass_width, 400.0f);
     EXPECT_EQ(host.param_checkouts, host.param_checkins);
     ASSERT_EQ(host.layer_requests.size(), 1u);
-    const FakeSmartHost::LayerRequest &input = host.layer_requests[0];
+    const FakeHost::LayerRequest &input = host.layer_requests[0];
     EXPECT_EQ(input.index, 0);
     EXPECT_EQ(input.checkout_id, 0);
     // m = 30 * 0.1 * 0.42 * 3 + 200 * 0.3 + 4 + 8 = 75.78
@@ -102,11 +157,11 @@ TEST(PreRender, GpuFlagFollowsRendererAndMode)
 {
     const std::vector<std::string> set = {"PreRender: GPU_RENDER_POSSIBLE set",
                                           "PreRender: GPU_RENDER_POSSIBLE confirmed after checkout"};
-    for (const auto [renderer, glass_mode, possible] :
+    for (const auto &[renderer, glass_mode, possible] :
          {std::tuple{1, 1, true}, {2, 2, true}, {3, 1, false}, {2, 3, false}, {0, 1, false}}) {
         SCOPED_TRACE(testing::Message() << "renderer " << renderer << " mode " << glass_mode);
         ScopedLogDir log;
-        FakeSmartHost host;
+        FakeHost host;
         host.SetPopup(kParamRenderer, renderer);
         host.SetPopup(kParamGlassMode, glass_mode);
         host.pre_output.flags = PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS;
@@ -122,16 +177,16 @@ TEST(PreRender, GpuFlagFollowsRendererAndMode)
 // rectangle and measures it in layer coordinates; otherwise it is left alone.
 TEST(PreRender, MatteIsRequestedAndMeasuredOnlyInFullFrameWithPixels)
 {
-    for (const auto [what, glass_mode, width, height, has_data] : {std::tuple{"full frame", 2, 30, 20, true},
-                                                                   {"rounded rect", 1, 30, 20, true},
-                                                                   {"no rows", 2, 30, 0, true},
-                                                                   {"no columns", 2, 0, 20, true},
-                                                                   {"no data", 2, 30, 20, false}}) {
+    for (const auto &[what, glass_mode, width, height, has_data] : {std::tuple{"full frame", 2, 30, 20, true},
+                                                                    {"rounded rect", 1, 30, 20, true},
+                                                                    {"no rows", 2, 30, 0, true},
+                                                                    {"no columns", 2, 0, 20, true},
+                                                                    {"no data", 2, 30, 20, false}}) {
         SCOPED_TRACE(what);
         ScopedLogDir log;
-        FakeSmartHost host;
+        FakeHost host;
         host.SetPopup(kParamGlassMode, glass_mode);
-        host.SetRequest(0, 0, 30, 20);
+        host.pre_input.output_request.rect = {0, 0, 30, 20};
         TestWorld<PF_Pixel8> matte(30, 20, test::WorldLayout{12, 3, 4, true});
         for (A_long y = 5; y <= 9; ++y) {
             for (A_long x = 10; x <= 19; ++x) {
@@ -142,7 +197,7 @@ TEST(PreRender, MatteIsRequestedAndMeasuredOnlyInFullFrameWithPixels)
         world.width = width;
         world.height = height;
         world.data = has_data ? world.data : nullptr;
-        host.SetMatteLayer(world);
+        host.params[kParamAlphaMatte].u.ld = world;
         const PreRenderData record = RunPreRender(host);
         const bool requested = std::string(what) == "full frame";
         ASSERT_EQ(host.layer_requests.size(), requested ? 2u : 1u);
