@@ -96,6 +96,11 @@ TEST(World, RowsArePaddedWithAMarkAndACropKeepsLayerPositions)
     EXPECT_EQ(crop.pf().rowbytes, 2 * 4 + 8);
     EXPECT_EQ(crop.Get(0, 0), w.Get(1, 1));
     EXPECT_THROW(w.Crop({-1, 0, 2, 2}), HostError);
+    // What PF_GetPixelFormat answers for the worlds of each depth.
+    EXPECT_EQ(
+        (std::vector<PF_PixelFormat>{SdkPixelFormat(FormatForDepth(8)), SdkPixelFormat(FormatForDepth(16)),
+                                     SdkPixelFormat(FormatForDepth(32))}),
+        (std::vector<PF_PixelFormat>{PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}));
 }
 
 } // namespace
