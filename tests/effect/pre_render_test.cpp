@@ -29,7 +29,7 @@ Rect R(const PF_LRect &r)
 // The host's side of a pre-render: parameter values by index (the popups at
 // their defaults, the rest zero, the matte layer without pixels), the calls
 // the effect makes, and the request, times and output record.
-struct FakeHost {
+struct PreRenderHost {
     struct LayerRequest {
         PF_ParamIndex index;
         A_long checkout_id;
@@ -46,7 +46,7 @@ struct FakeHost {
     PF_PreRenderCallbacks cb{};
     PF_PreRenderExtra extra{&pre_input, &pre_output, &cb};
 
-    FakeHost()
+    PreRenderHost()
     {
         in_data.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
         in_data.current_time = 12;
@@ -77,13 +77,13 @@ struct FakeHost {
         }
         params[kParamAlphaMatte].param_type = PF_Param_LAYER;
     }
-    static FakeHost &Of(PF_ProgPtr ref) { return *reinterpret_cast<FakeHost *>(ref); }
+    static PreRenderHost &Of(PF_ProgPtr ref) { return *reinterpret_cast<PreRenderHost *>(ref); }
     void SetSlider(PF_ParamIndex index, double value) { params[index].u.fs_d.value = value; }
     void SetPopup(PF_ParamIndex index, A_long value) { params[index].u.pd.value = value; }
 };
 
 // Runs pre-render; the record it left, freed as the host frees it.
-PreRenderData RunPreRender(FakeHost &host)
+PreRenderData RunPreRender(PreRenderHost &host)
 {
     EXPECT_EQ(PreRender(&host.in_data, &host.extra), PF_Err_NONE);
     PreRenderData record = *static_cast<const PreRenderData *>(host.pre_output.pre_render_data);
@@ -94,7 +94,7 @@ PreRenderData RunPreRender(FakeHost &host)
 TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
 {
     ScopedLogDir log;
-    FakeHost host;
+    PreRenderHost host;
     // The panel of the worked example: 400 x 300, distortion 30 %, blur 30, shift 4.
     host.SetSlider(kParamGlassWidth, 400.0);
     host.SetSlider(kParamGlassHeight, 300.0);
@@ -108,7 +108,7 @@ TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
     EXPECT_EQ(RunPreRender(host).settings.glass_width, 400.0f);
     EXPECT_EQ(host.param_checkouts, host.param_checkins);
     ASSERT_EQ(host.layer_requests.size(), 1u);
-    const FakeHost::LayerRequest &input = host.layer_requests[0];
+    const PreRenderHost::LayerRequest &input = host.layer_requests[0];
     EXPECT_EQ(input.index, 0);
     EXPECT_EQ(input.checkout_id, 0);
     // m = 30 * 0.1 * 0.42 * 3 + 200 * 0.3 + 4 + 8 = 75.78
@@ -161,7 +161,7 @@ TEST(PreRender, GpuFlagFollowsRendererAndMode)
          {std::tuple{1, 1, true}, {2, 2, true}, {3, 1, false}, {2, 3, false}, {0, 1, false}}) {
         SCOPED_TRACE(testing::Message() << "renderer " << renderer << " mode " << glass_mode);
         ScopedLogDir log;
-        FakeHost host;
+        PreRenderHost host;
         host.SetPopup(kParamRenderer, renderer);
         host.SetPopup(kParamGlassMode, glass_mode);
         host.pre_output.flags = PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS;
@@ -184,7 +184,7 @@ TEST(PreRender, MatteIsRequestedAndMeasuredOnlyInFullFrameWithPixels)
                                                                     {"no data", 2, 30, 20, false}}) {
         SCOPED_TRACE(what);
         ScopedLogDir log;
-        FakeHost host;
+        PreRenderHost host;
         host.SetPopup(kParamGlassMode, glass_mode);
         host.pre_input.output_request.rect = {0, 0, 30, 20};
         TestWorld<PF_Pixel8> matte(30, 20, test::WorldLayout{12, 3, 4, true});
