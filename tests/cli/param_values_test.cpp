@@ -47,32 +47,28 @@ TEST(ParamCatalog, KeysAreTheDeclaredNamesInLowerSnakeCase)
 
 TEST(ParamValues, AreTakenAsTheUserSeesThem)
 {
-    EXPECT_EQ(Parse("amount", "100").u.fs_d.value, 100.0);
-    EXPECT_EQ(Parse("amount", "0").u.fs_d.value, 0.0);
-    EXPECT_EQ(Parse("amount", "200").u.fs_d.value, 200.0);
-    EXPECT_EQ(Parse("amount", "12.5").u.fs_d.value, 12.5);
-    EXPECT_EQ(Parse("glass_width", "4096").u.fs_d.value, 4096.0); // above the slider, inside the valid range
-    // Popups: 1-based numbers or the choice text in any case, spaces or underscores.
-    for (const auto &[key, text, value] :
-         std::vector<std::tuple<const char *, const char *, int>>{{"renderer", "2", 2},
-                                                                  {"renderer", "gpu", 2},
-                                                                  {"renderer", "CPU", 3},
-                                                                  {"renderer", "Auto", 1},
-                                                                  {"glass_mode", "full frame", 2},
-                                                                  {"glass_mode", "FULL_FRAME", 2}}) {
-        EXPECT_EQ(Parse(key, text).u.pd.value, value) << key << "=" << text;
+    // Sliders as displayed, to the valid range's ends (above the slider's); popups as
+    // 1-based numbers or the choice text in any case, spaces or underscores.
+    using Case = std::tuple<const char *, const char *, double>;
+    // clang-format off
+    const Case cases[] = {{"amount", "0", 0}, {"amount", "200", 200}, {"amount", "12.5", 12.5},
+         {"glass_width", "8192", 8192}, {"renderer", "2", 2}, {"renderer", "gpu", 2}, {"renderer", "CPU", 3},
+         {"glass_mode", "FULL_FRAME", 2}, {"glass_mode", "full frame", 2}, {"clamp_edges", "1", 1},
+         {"clamp_edges", "On", 1}, {"clamp_edges", "TRUE", 1}, {"clamp_edges", "0", 0}, {"clamp_edges", "off", 0},
+         {"clamp_edges", "false", 0}};
+    // clang-format on
+    for (const auto &[key, text, value] : cases) {
+        const PF_ParamDef def = Parse(key, text);
+        const double got = def.param_type == PF_Param_FLOAT_SLIDER ? def.u.fs_d.value
+                           : def.param_type == PF_Param_POPUP      ? def.u.pd.value
+                                                                   : def.u.bd.value;
+        EXPECT_EQ(got, value) << key << "=" << text;
     }
     const PF_Pixel rgb = Parse("glass_color", "255, 128,0").u.cd.value;
     EXPECT_EQ((std::array<int, 4>{rgb.alpha, rgb.red, rgb.green, rgb.blue}),
               (std::array<int, 4>{255, 255, 128, 0}));
     const PF_Pixel hex = Parse("glass_color", "#0A80fF").u.cd.value;
     EXPECT_EQ((std::array<int, 3>{hex.red, hex.green, hex.blue}), (std::array<int, 3>{10, 128, 255}));
-    for (const char *on : {"1", "on", "TRUE", "On"}) {
-        EXPECT_EQ(Parse("clamp_edges", on).u.bd.value, 1) << on;
-    }
-    for (const char *off : {"0", "off", "false"}) {
-        EXPECT_EQ(Parse("clamp_edges", off).u.bd.value, 0) << off;
-    }
 }
 
 TEST(ParamValues, OutOfRangeAndMalformedValuesAreRefused)

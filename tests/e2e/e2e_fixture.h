@@ -153,11 +153,12 @@ inline ::testing::AssertionResult SameFrame(const World &actual, const World &ex
     return ::testing::AssertionFailure() << "frames differ by up to " << MaxDifference(actual, expected);
 }
 
-// One loaded and started T_Prismora for the whole test program.
+// One loaded and started T_Prismora for the whole test program; its worlds'
+// rows are padded, so an effect that assumes packed rows shows it.
 inline Host &SharedHost()
 {
     static const std::unique_ptr<Host> host = [] {
-        auto h = std::make_unique<Host>(PRISMORA_E2E_PLUGIN);
+        auto h = std::make_unique<Host>(PRISMORA_E2E_PLUGIN, hostsim::HostOptions{.row_padding_bytes = 24});
         h->Start();
         return h;
     }();

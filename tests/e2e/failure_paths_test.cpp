@@ -72,28 +72,42 @@ TYPED_TEST(FailurePaths, EveryCheckoutInPreRenderAndRender)
     EXPECT_EQ(this->host().Render(this->MatteFrame()).err, PF_Err_NONE);
 }
 
-TYPED_TEST(FailurePaths, NoOutputPixelsAndNoPreRenderRecord)
+// A host that hands over a null: the command is refused with nothing written,
+// what was taken goes back and the record is deleted once.
+TYPED_TEST(FailurePaths, NullsFromTheHostAreRefused)
 {
-
-    FrameJob job = this->MatteFrame();
-    job.nulls.output_data = true;
-    FrameResult frame = this->host().Render(job);
-    EXPECT_EQ(frame.err, PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_RENDER);
-    EXPECT_EQ(this->host().books().Totals().layer_pixel_checkins, 2) << "input and matte checked in";
-    this->ExpectRecords(1);
-    this->ExpectBalancedBooks();
-
-    this->host().books().Reset();
-    job = this->MatteFrame();
-    job.nulls.pre_render_data = true;
-    frame = this->host().Render(job);
-    EXPECT_EQ(frame.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
-    EXPECT_EQ(frame.failed_command, PF_Cmd_SMART_RENDER);
-    EXPECT_EQ(this->host().books().Calls("checkout_layer_pixels"), 0);
-    EXPECT_EQ(this->host().books().Calls("checkout_output"), 0);
-    this->ExpectRecords(1);
-    this->ExpectBalancedBooks();
+    using hostsim::NullInjection;
+    constexpr PF_Err kBad = PF_Err_BAD_CALLBACK_PARAM;
+    struct Case {
+        bool NullInjection::*field;
+        RenderPath path;
+        PF_Err err;
+        long records;
+        long pixel_checkouts;
+    };
+    const Case cases[] = {
+        {&NullInjection::in_data, RenderPath::kSmart, kBad, 0, 0},
+        {&NullInjection::pre_render_extra, RenderPath::kSmart, kBad, 0, 0},
+        {&NullInjection::smart_render_extra, RenderPath::kSmart, kBad, 1, 0},
+        {&NullInjection::pre_render_data, RenderPath::kSmart, PF_Err_INTERNAL_STRUCT_DAMAGED, 1, 0},
+        {&NullInjection::output_data, RenderPath::kSmart, kBad, 1, 2},
+        {&NullInjection::in_data, RenderPath::kLegacy, kBad, 0, 0},
+        {&NullInjection::params, RenderPath::kLegacy, kBad, 0, 0},
+        {&NullInjection::output, RenderPath::kLegacy, kBad, 0, 0},
+        {&NullInjection::output_data, RenderPath::kLegacy, kBad, 0, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(&c - cases);
+        this->host().books().Reset();
+        FrameJob job = this->MatteFrame();
+        job.path = c.path;
+        job.nulls.*(c.field) = true;
+        const FrameResult frame = this->host().Render(job);
+        EXPECT_EQ(frame.err, c.err);
+        EXPECT_EQ(this->host().books().Totals().layer_pixel_checkouts, c.pixel_checkouts);
+        EXPECT_TRUE(SameFrame(frame.output, World(48, 32, this->kFormat))) << "nothing is written";
+        this->ExpectRecords(c.records);
+        this->ExpectBalancedBooks();
+    }
 }
 
 TYPED_TEST(FailurePaths, AFailedCheckInStillChecksInTheRest)

@@ -1,12 +1,18 @@
-// Frames through the host at every depth: the smart render against the shader's
-// per-pixel results, the plain render command, Full Frame with and without a
-// matte, an output request away from the origin and padded rows.
+// Frames through the host at every depth, on padded rows: the smart render
+// against the shader's per-pixel results, the plain render command, Full Frame
+// with and without a matte. Requests away from the origin are in tiles_threads_test.
 #include "e2e_fixture.h"
 
 namespace prismora::e2e {
 namespace {
 
 template <typename Pixel> class Render : public EffectTest<Pixel> {
+protected:
+    static void Blur(FrameJob &job, double blur)
+    {
+        EffectTest<Pixel>::SmallPanel(job, 70.0, 50.0);
+        job.params.SetFloat(kParamBlurIntensity, blur);
+    }
 };
 TYPED_TEST_SUITE(Render, PixelTypes);
 
@@ -35,10 +41,15 @@ TYPED_TEST(Render, SmartFrameEqualsTheShaderPerPixel)
                                job.params.SetFloat(kParamChromaticShift, 12.0);
                                job.params.SetFloat(kParamAmount, 150.0);
                            }},
-                          {"debug view", [](FrameJob &job) {
+                          {"debug view",
+                           [](FrameJob &job) {
                                TestFixture::SmallPanel(job, 80.0, 50.0);
                                job.params.SetPopup(kParamDebugView, 5);
-                           }}};
+                           }},
+                          // No blurred images, an unblurred half and a blurred full one, two blurred ones.
+                          {"blur 0.01", [](FrameJob &job) { TestFixture::Blur(job, 0.01); }},
+                          {"blur 0.02", [](FrameJob &job) { TestFixture::Blur(job, 0.02); }},
+                          {"blur 0.03", [](FrameJob &job) { TestFixture::Blur(job, 0.03); }}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         FrameJob job = this->NewFrame(input);
@@ -51,23 +62,6 @@ TYPED_TEST(Render, SmartFrameEqualsTheShaderPerPixel)
         EXPECT_EQ(delivered.bottom - delivered.top, 80);
         EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
         EXPECT_FALSE(frame.output.SamePixels(input)) << "the panel changes the frame";
-    }
-    this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Render, BlurThresholdsMatchTheShader)
-{
-    // 0.01 makes no blurred images, 0.02 an unblurred half and a blurred full
-    // one, 0.03 two blurred ones.
-    const World input = PatternWorld(96, 64, this->kFormat);
-    for (const double blur : {0.01, 0.02, 0.03}) {
-        SCOPED_TRACE(blur);
-        FrameJob job = this->NewFrame(input);
-        TestFixture::SmallPanel(job, 70.0, 50.0);
-        job.params.SetFloat(kParamBlurIntensity, blur);
-        const FrameResult frame = this->host().Render(job);
-        ASSERT_EQ(frame.err, PF_Err_NONE);
-        EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
     }
     this->ExpectBalancedBooks();
 }
@@ -124,66 +118,7 @@ TYPED_TEST(Render, FullFrameShapesThePanelFromTheMatte)
     ASSERT_TRUE(frame.tiles.at(0).checkouts.contains(1)) << "the matte is checked out";
     EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
 
-    // Untouched where the matte is empty; changed in most of its inside.
-    long inside = 0;
-    long changed = 0;
-    for (A_long y = 0; y < 80; ++y) {
-        for (A_long x = 0; x < 120; ++x) {
-            const float a = matte.Get(x, y).alpha;
-            const bool same = std::memcmp(frame.output.PixelBytes(x, y), input.PixelBytes(x, y),
-                                          static_cast<size_t>(hostsim::BytesPerPixel(this->kFormat))) == 0;
-            if (a == 0.0f) {
-                EXPECT_TRUE(same) << "outside the matte at (" << x << ", " << y << ")";
-            } else if (a == 1.0f) {
-                ++inside;
-                changed += same ? 0 : 1;
-            }
-        }
-    }
-    EXPECT_GT(changed, inside * 3 / 4);
     this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Render, AnOutputRequestAwayFromTheOriginIsShadedAtItsLayerPosition)
-{
-    const World input = PatternWorld(160, 100, this->kFormat);
-    FrameJob job = this->NewFrame(input);
-    TestFixture::SmallPanel(job, 60.0, 40.0);
-    job.params.SetPoint(kParamCenter, 60 << 16, 50 << 16);
-    job.request = PF_LRect{10, 20, 110, 80};
-    const FrameResult frame = this->host().Render(job);
-    ASSERT_EQ(frame.err, PF_Err_NONE);
-    EXPECT_EQ(frame.output.origin_x(), 10);
-    EXPECT_EQ(frame.output.origin_y(), 20);
-    const hostsim::TileReport &tile = frame.tiles.at(0);
-    EXPECT_EQ(tile.result_rect.left, 10);
-    EXPECT_EQ(tile.result_rect.bottom, 80);
-    EXPECT_GT(tile.checkouts.at(0).delivered.right, 110) << "the input request is expanded";
-    EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
-    this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Render, PaddedRowsGiveTheSameFrames)
-{
-    Host padded(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24});
-    padded.Start();
-    const World input = PatternWorld(96, 64, this->kFormat);
-    const World matte = EllipseMatte(96, 64, this->kFormat, 40.0f, 30.0f, 25.0f, 18.0f);
-    FrameJob job = this->NewFrame(input);
-    TestFixture::SmallPanel(job, 60.0, 40.0);
-    for (const char *what : {"smart", "plain", "full frame with a matte"}) {
-        SCOPED_TRACE(what);
-        job.path = what == std::string("plain") ? RenderPath::kLegacy : RenderPath::kSmart;
-        if (what == std::string("full frame with a matte")) {
-            job.params.SetPopup(kParamGlassMode, 2);
-            job.params.SetLayer(kParamAlphaMatte, &matte);
-        }
-        const FrameResult plain = this->host().Render(job);
-        const FrameResult wide = padded.Render(job);
-        ASSERT_EQ(wide.err, PF_Err_NONE);
-        EXPECT_TRUE(SameFrame(wide.output, plain.output));
-    }
-    EXPECT_TRUE(padded.books().Imbalances().empty());
 }
 
 } // namespace

@@ -49,6 +49,18 @@ TEST(EffectMain, AboutWritesTheAboutTextWhole)
     EXPECT_EQ(out.my_version, 0xABABABABu) << "nothing but the message is written";
 }
 
+// The words themselves are held against the PiPL by the simulated host.
+TEST(EffectMain, GlobalSetupWritesTheVersionAndFlagWordsOnly)
+{
+    PF_OutData out = PatternedOutData();
+    ASSERT_EQ(EffectMain(PF_Cmd_GLOBAL_SETUP, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_NONE);
+    PF_OutData expected = PatternedOutData();
+    expected.my_version = out.my_version;
+    expected.out_flags = out.out_flags;
+    expected.out_flags2 = out.out_flags2;
+    EXPECT_EQ(std::memcmp(&out, &expected, sizeof(out)), 0);
+}
+
 TEST(EffectMain, AnEscapingExceptionBecomesAnInternalErrorAndTheNextCommandWorks)
 {
     FakeHost host;

@@ -1,5 +1,6 @@
-// What the build leaves beside the plug-in library: the PiPL resource as a file
-// and as a Windows resource script, and the library's exported symbols.
+// What the build leaves beside the plug-in library: the PiPL resource as a
+// Windows resource script, and the library's exported symbols. The PiPL file
+// is read by the simulated host (tests/hostsim/pipl_test.cpp).
 
 #include <algorithm>
 #include <cstdint>
@@ -45,58 +46,6 @@ Bytes B(const char *text, size_t size)
 uint32_t U32(const Bytes &b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
-
-void Append32(Bytes &b, uint32_t v)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        b.push_back(static_cast<uint8_t>(v >> shift));
-    }
-}
-
-// Keys and vendor as stored (byte-reversed); data padded to 4 bytes.
-struct Property {
-    const char *key;
-    uint32_t length;
-    Bytes stored;
-};
-const Property kProperties[] = {
-    {"dnik", 4, B("TKFe", 4)},
-    {"eman", 12, B("\x0AT_Prismora\0", 12)},
-    {"gtac", 8, B("\x05Tavro\0\0", 8)},
-    {"4668", 12, B("EffectMain\0\0", 12)},
-    {"RVPe", 4, B("\x02\0\0\0", 4)},
-    {"RVSe", 4, B("\x0D\0\x1D\0", 4)},
-    {"REVe", 4, B("\x01\x80\x0D\0", 4)},
-    {"FNIe", 2, B("\0\0\0\0", 4)},
-    {"OLGe", 4, B("\0\x04\0\x02", 4)},
-    {"2LGe", 4, B("\x08\x14\0\x0A", 4)},
-    {"ANMe", 16, B("\x0ETavro_Prismora\0", 16)},
-    {"LFea", 4, B("\0\0\0\0", 4)},
-};
-
-TEST(PiPL, GeneratedFileHoldsTheTwelvePropertiesAndGlobalSetupAnswersTheSameWords)
-{
-    Bytes want = {1, 0, 0, 0, 0, 0}; // resource version 1, reserved
-    Append32(want, 12);
-    for (const Property &p : kProperties) {
-        want.insert(want.end(), {'M', 'I', 'B', '8'});
-        want.insert(want.end(), p.key, p.key + 4);
-        Append32(want, 0);
-        Append32(want, p.length);
-        want.insert(want.end(), p.stored.begin(), p.stored.end());
-    }
-    EXPECT_EQ(ReadFile(PluginDir() / "T_Prismora.pipl"), want);
-
-    // Global set-up writes eVER, eGLO and eGL2 and nothing else.
-    PF_OutData out;
-    std::memset(&out, 0xAB, sizeof(out));
-    PF_OutData expected = out;
-    expected.my_version = U32(kProperties[6].stored, 0);
-    expected.out_flags = U32(kProperties[8].stored, 0);
-    expected.out_flags2 = U32(kProperties[9].stored, 0);
-    ASSERT_EQ(EffectMain(PF_Cmd_GLOBAL_SETUP, nullptr, &out, nullptr, nullptr, nullptr), PF_Err_NONE);
-    EXPECT_EQ(std::memcmp(&out, &expected, sizeof(out)), 0);
 }
 
 // The compiled script holds the same bytes as one resource: type "PIPL", id
