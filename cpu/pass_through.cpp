@@ -1,6 +1,8 @@
 #include "cpu/pass_through.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <type_traits>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -125,6 +127,11 @@ void PassThroughSpan(const PF_EffectWorld &input, PF_EffectWorld &output, bool c
     if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
         PassThroughFloatRun(row0 + run_begin + shift, row1 + run_begin + shift, out + run_begin,
                             run_end - run_begin);
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
+        if (run_end > run_begin) { // CopyPixel over the run: the bytes as they are
+            std::memcpy(out + run_begin, row0 + run_begin + shift,
+                        static_cast<std::size_t>(run_end - run_begin) * sizeof(Pixel));
+        }
     } else {
         for (A_long c = run_begin; c < run_end; ++c) {
             CopyPixel(row0[c + shift], out[c]);
