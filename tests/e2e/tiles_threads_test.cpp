@@ -42,6 +42,33 @@ TYPED_TEST(Split, TilesAgreeWithTheWholeFrame)
     this->ExpectBalancedBooks();
 }
 
+// In Full Frame the whole matte is checked out for every tile, and each tile's
+// input reaches as far as the shape bends: tiles give the whole frame, bit for
+// bit on the CPU, and the GPU's tiles agree with the CPU's whole frame.
+TYPED_TEST(Split, FullFrameTilesAreTheWholeFrame)
+{
+    const World input = PatternWorld(150, 100, this->kFormat);
+    const World matte = EllipseMatte(150, 100, this->kFormat, 70.0f, 45.0f, 55.0f, 35.0f);
+    FrameJob job = this->NewFrame(input);
+    job.params.SetPopup(kParamGlassMode, 2);
+    job.params.SetLayer(kParamAlphaMatte, &matte);
+    job.params.SetFloat(kParamBlurIntensity, 20.0);
+    const FrameResult whole = this->host().Render(job);
+    job.tile_width = 37;
+    job.tile_height = 23;
+    const FrameResult tiled = this->host().Render(job);
+    ASSERT_EQ(whole.err, PF_Err_NONE);
+    ASSERT_EQ(tiled.err, PF_Err_NONE);
+    EXPECT_TRUE(SameFrame(tiled.output, whole.output));
+    this->ExpectBalancedBooks();
+    if (this->kBits == 32) {
+        job.path = RenderPath::kGpuWhenPossible;
+        const FrameResult gpu = EmulatedHost().Render(job);
+        EXPECT_EQ(gpu.path, "gpu");
+        EXPECT_LE(MaxDifference(gpu.output, whole.output), 2e-2);
+    }
+}
+
 TYPED_TEST(Split, FramesOnSeveralThreadsEqualFramesOneByOne)
 {
     const World input = PatternWorld(112, 72, this->kFormat);
