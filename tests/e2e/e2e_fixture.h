@@ -171,15 +171,18 @@ inline ::testing::AssertionResult SameFrame(const World &actual, const World &ex
     return ::testing::AssertionFailure() << "frames differ by up to " << MaxDifference(actual, expected);
 }
 
+inline std::unique_ptr<Host> StartedHost(const char *library, const hostsim::HostOptions &options)
+{
+    auto host = std::make_unique<Host>(library, options);
+    host->Start();
+    return host;
+}
+
 // One loaded and started T_Prismora for the whole test program; its worlds'
 // rows are padded, so an effect that assumes packed rows shows it.
 inline Host &SharedHost()
 {
-    static const std::unique_ptr<Host> host = [] {
-        auto h = std::make_unique<Host>(PRISMORA_E2E_PLUGIN, hostsim::HostOptions{.row_padding_bytes = 24});
-        h->Start();
-        return h;
-    }();
+    static const auto host = StartedHost(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24});
     return *host;
 }
 
@@ -188,16 +191,11 @@ inline Host &SharedHost()
 // host calls in the same order.
 inline Host &EmulatedHost()
 {
-    static const std::unique_ptr<Host> host = [] {
-        auto h =
-            std::make_unique<Host>(PRISMORA_E2E_EMULATED_PLUGIN,
-                                   hostsim::HostOptions{.row_padding_bytes = 8,
-                                                        .gpu_device = hostsim::GpuDeviceChoice::kEmulated,
-                                                        .gpu_row_padding_pixels = 2,
-                                                        .threads = 1});
-        h->Start();
-        return h;
-    }();
+    static const auto host =
+        StartedHost(PRISMORA_E2E_EMULATED_PLUGIN, {.row_padding_bytes = 8,
+                                                   .gpu_device = hostsim::GpuDeviceChoice::kEmulated,
+                                                   .gpu_row_padding_pixels = 2,
+                                                   .threads = 1});
     return *host;
 }
 

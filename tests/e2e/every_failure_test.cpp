@@ -4,11 +4,14 @@
 // handed over. The effect returns the host's code (or absorbs a failure it may
 // absorb, with the clean frame), gives back everything it took, and the next
 // frame is the clean one.
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <optional>
 
 #include "e2e_fixture.h"
+#include "support/scoped_log_dir.h"
 
 namespace prismora::e2e {
 namespace {
@@ -61,19 +64,39 @@ protected:
 // The books' line for a return the host refused, so the taken thing stays out.
 std::string RefusedReturn(const HostCall &call)
 {
-    if (call.callback == "checkin_param") {
-        return "checkout_param / checkin_param";
-    }
-    if (call.callback == "checkin_layer_pixels") {
-        return "checkout_layer_pixels / checkin_layer_pixels";
-    }
-    if (call.callback == "DisposeGPUWorld") {
-        return "GPU worlds created / disposed";
-    }
     if (call.callback == "ReleaseSuite") {
         return "suite \"" + call.detail + "\" acquired / released";
     }
-    return "";
+    static const std::map<std::string, std::string> kLines = {
+        {"checkin_param", "checkout_param / checkin_param"},
+        {"checkin_layer_pixels", "checkout_layer_pixels / checkin_layer_pixels"},
+        {"DisposeGPUWorld", "GPU worlds created / disposed"}};
+    const auto it = kLines.find(call.callback);
+    return it == kLines.end() ? "" : it->second;
+}
+
+// The books show exactly one thing the host refused to take back: its count
+// one short, and at most the host's note naming it.
+::testing::AssertionResult OneThingLeftOut(const std::vector<std::string> &books, const std::string &refused)
+{
+    int counted = 0;
+    for (const std::string &line : books) {
+        long taken = 0;
+        long returned = 0;
+        if (std::sscanf(line.c_str(), (refused + ": %ld taken, %ld returned").c_str(), &taken, &returned) ==
+                2 &&
+            taken - returned == 1) {
+            ++counted;
+        } else if (!line.ends_with(" left 1 parameter(s) checked out") &&
+                   !line.ends_with(" was not checked in") &&
+                   !(line.starts_with("1 ") && line.ends_with(" were not disposed"))) {
+            return ::testing::AssertionFailure() << line;
+        }
+    }
+    if (counted != 1 || books.size() > 2) {
+        return ::testing::AssertionFailure() << ::testing::PrintToString(books);
+    }
+    return ::testing::AssertionSuccess();
 }
 
 // Failures the effect may absorb: without the thread suite it works on one
@@ -101,13 +124,37 @@ TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
         const FrameResult cpu = host.Render(cpu_job);
 
         std::map<std::string, int> seen;
-        for (const HostCall &call : log) {
+        size_t memory_asked = log.size(); // where a GPU frame asks for its layers' device memory
+        for (size_t i = 0; i < log.size() && memory_asked == log.size(); ++i) {
+            memory_asked = log[i].callback == "GetGPUWorldData" ? i : memory_asked;
+        }
+        for (size_t i = 0; i < log.size(); ++i) {
+            const HostCall &call = log[i];
             const int nth = ++seen[call.callback];
             SCOPED_TRACE(call.callback + " " + call.detail + " #" + std::to_string(nth));
             ASSERT_NE(call.callback, "sprintf") << "a clean frame shows no message";
             host.books().Reset();
             host.books().FailNthCall(call.callback, nth, kInjected);
+            std::optional<prismora::test::ScopedLogDir> gpu_log;
+            if (p.path == RenderPath::kGpuWhenPossible) {
+                gpu_log.emplace();
+            }
             const FrameResult failed = host.Render(job);
+            if (failed.path == "gpu: error " + std::to_string(kInjected)) {
+                // The GPU log names the device memory it got, on failure too, and the code.
+                std::vector<std::string> lines;
+                for (const std::string &line : gpu_log->Lines()) {
+                    if (line.starts_with("SmartRenderGPU(CUDA): ")) {
+                        lines.push_back(line);
+                    }
+                }
+                ASSERT_FALSE(lines.empty());
+                EXPECT_EQ(lines.back(), "SmartRenderGPU(CUDA): return err=" + std::to_string(kInjected));
+                EXPECT_EQ(
+                    std::count_if(lines.begin(), lines.end(),
+                                  [](const std::string &l) { return l.find("_mem=") != std::string::npos; }),
+                    i >= memory_asked ? 3 : 0);
+            }
             ASSERT_GE(host.books().Calls(call.callback), nth) << "the frame reached the failed call";
             const std::vector<std::string> books = host.books().Imbalances();
             if (Absorbed(call, failed.path)) {
@@ -137,24 +184,8 @@ TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
             const std::string refused = RefusedReturn(call);
             if (refused.empty()) {
                 EXPECT_TRUE(books.empty()) << ::testing::PrintToString(books);
-            } else { // only the refused return is missing: the rest still went back
-                ASSERT_FALSE(books.empty());
-                int notes = 0; // the host's note of the one thing left out
-                for (const std::string &line : books) {
-                    long taken = 0;
-                    long returned = 0;
-                    const bool counted = line.starts_with(refused + ": ") &&
-                                         std::sscanf(line.c_str() + refused.size(),
-                                                     ": %ld taken, %ld returned", &taken, &returned) == 2;
-                    notes += counted ? 0 : 1;
-                    EXPECT_TRUE(counted
-                                    ? taken - returned == 1
-                                    : line.ends_with(" left 1 parameter(s) checked out") ||
-                                          line.ends_with(" was not checked in") ||
-                                          (line.starts_with("1 ") && line.ends_with(" were not disposed")))
-                        << line;
-                }
-                EXPECT_LE(notes, 1);
+            } else {
+                EXPECT_TRUE(OneThingLeftOut(books, refused));
             }
             host.books().Reset();
             const FrameResult next = host.Render(job);
