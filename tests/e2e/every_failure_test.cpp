@@ -1,11 +1,11 @@
-// Every way the host can fail one frame, on every path (CPU smart render,
-// plain render, tiles, the emulated GPU) at every depth: each call of a clean
-// frame's call log is failed in turn, and each null the host can hand over is
-// handed over. The effect returns the host's code (or absorbs a failure it may
-// absorb, with the clean frame), gives back everything it took, and the next
-// frame is the clean one.
+// Every way the host can fail one frame, on every path (CPU smart render, plain
+// render, tiles, the emulated GPU) at every depth: each call in a clean frame's
+// call log fails in turn, and each null the host can hand over is handed over.
+// The effect returns the host's code (or absorbs what it may, with the clean
+// frame), gives back everything it took, and the next frame is the clean one.
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -33,27 +33,21 @@ const PathCase kPaths[] = {{"cpu smart", RenderPath::kSmart, false},
 
 class EveryFailure : public ::testing::TestWithParam<int> {
 protected:
-    int bits() const { return GetParam(); }
-    PixelFormat format() const { return hostsim::FormatForDepth(bits()); }
+    PixelFormat format() const { return hostsim::FormatForDepth(GetParam()); }
 
     // Full Frame with a matte, blurred: both layers and every renderer step
     // take part. The plain render takes no matte, so it gets the panel.
     FrameJob Job(const PathCase &p) const
     {
-        FrameJob job = EmulatedHost().NewFrame(input_, bits());
+        FrameJob job = EmulatedHost().NewFrame(input_, GetParam());
         job.path = p.path;
         job.params.SetFloat(kParamBlurIntensity, 20.0);
-        if (p.path == RenderPath::kLegacy) {
-            job.params.SetFloat(kParamGlassWidth, 14.0);
-            job.params.SetFloat(kParamGlassHeight, 9.0);
-        } else {
-            job.params.SetPopup(kParamGlassMode, 2);
-            job.params.SetLayer(kParamAlphaMatte, &matte_);
-        }
-        if (p.tiled) {
-            job.tile_width = 12;
-            job.tile_height = 8;
-        }
+        job.params.SetPopup(kParamGlassMode, p.path == RenderPath::kLegacy ? 1 : 2);
+        job.params.SetFloat(kParamGlassWidth, 14.0);
+        job.params.SetFloat(kParamGlassHeight, 9.0);
+        job.params.SetLayer(kParamAlphaMatte, &matte_);
+        job.tile_width = p.tiled ? 12 : 0;
+        job.tile_height = p.tiled ? 8 : 0;
         return job;
     }
 
@@ -65,7 +59,7 @@ protected:
 std::string RefusedReturn(const HostCall &call)
 {
     if (call.callback == "ReleaseSuite") {
-        return "suite \"" + call.detail + "\" acquired / released";
+        return "suite \"" + call.detail + "\"";
     }
     static const std::map<std::string, std::string> kLines = {
         {"checkin_param", "checkout_param / checkin_param"},
@@ -75,17 +69,19 @@ std::string RefusedReturn(const HostCall &call)
     return it == kLines.end() ? "" : it->second;
 }
 
-// The books show exactly one thing the host refused to take back: its count
-// one short, and at most the host's note naming it.
+// Only the one thing the host refused to take back stays out: its count one
+// short, and at most the host's note of it.
 ::testing::AssertionResult OneThingLeftOut(const std::vector<std::string> &books, const std::string &refused)
 {
+    long taken = 0, returned = 0;
     int counted = 0;
     for (const std::string &line : books) {
-        long taken = 0;
-        long returned = 0;
-        if (std::sscanf(line.c_str(), (refused + ": %ld taken, %ld returned").c_str(), &taken, &returned) ==
-                2 &&
-            taken - returned == 1) {
+        const size_t at = line.find(": ");
+        if (line.starts_with(refused) && at != std::string::npos &&
+            std::sscanf(line.c_str() + at, ": %ld taken, %ld returned", &taken, &returned) == 2) {
+            if (taken - returned != 1) {
+                return ::testing::AssertionFailure() << line;
+            }
             ++counted;
         } else if (!line.ends_with(" left 1 parameter(s) checked out") &&
                    !line.ends_with(" was not checked in") &&
@@ -99,19 +95,18 @@ std::string RefusedReturn(const HostCall &call)
     return ::testing::AssertionSuccess();
 }
 
-// Failures the effect may absorb: without the thread suite it works on one
-// thread; a failed release cannot be answered (the suite scoper ignores it);
-// without the output's format the GPU declines and the CPU renders.
-bool Absorbed(const HostCall &call, const std::string &path)
+// The GPU log's lines of the last frame.
+std::vector<std::string> GpuLines(const prismora::test::ScopedLogDir &log)
 {
-    return (call.callback == "AcquireSuite" && call.detail == "PF Iterate8 Suite") ||
-           call.callback == "ReleaseSuite" ||
-           (call.callback == "PF_GetPixelFormat" && path.starts_with("cpu"));
+    std::vector<std::string> lines = log.Lines();
+    std::erase_if(lines, [](const std::string &l) { return !l.starts_with("SmartRenderGPU(CUDA): "); });
+    return lines;
 }
 
-TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
+TEST_P(EveryFailure, EveryHostCallAndEveryNullFailsCleanly)
 {
     Host &host = EmulatedHost();
+    int nulls = 0;
     for (const PathCase &p : kPaths) {
         SCOPED_TRACE(p.name);
         host.books().Reset();
@@ -122,17 +117,21 @@ TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
         FrameJob cpu_job = job;
         cpu_job.path = RenderPath::kSmart;
         const FrameResult cpu = host.Render(cpu_job);
+        const auto next_frame_is_clean = [&] {
+            host.books().Reset();
+            const FrameResult next = host.Render(job);
+            EXPECT_EQ(next.err, PF_Err_NONE);
+            EXPECT_TRUE(SameFrame(next.output, clean.output)) << "the next frame is unharmed";
+            EXPECT_TRUE(host.books().Imbalances().empty());
+        };
 
         std::map<std::string, int> seen;
-        size_t memory_asked = log.size(); // where a GPU frame asks for its layers' device memory
-        for (size_t i = 0; i < log.size() && memory_asked == log.size(); ++i) {
-            memory_asked = log[i].callback == "GetGPUWorldData" ? i : memory_asked;
-        }
-        for (size_t i = 0; i < log.size(); ++i) {
-            const HostCall &call = log[i];
+        bool memory_asked = false; // a GPU frame has asked for its layers' device memory
+        for (const HostCall &call : log) {
             const int nth = ++seen[call.callback];
             SCOPED_TRACE(call.callback + " " + call.detail + " #" + std::to_string(nth));
             ASSERT_NE(call.callback, "sprintf") << "a clean frame shows no message";
+            memory_asked = memory_asked || call.callback == "GetGPUWorldData";
             host.books().Reset();
             host.books().FailNthCall(call.callback, nth, kInjected);
             std::optional<prismora::test::ScopedLogDir> gpu_log;
@@ -140,24 +139,11 @@ TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
                 gpu_log.emplace();
             }
             const FrameResult failed = host.Render(job);
-            if (failed.path == "gpu: error " + std::to_string(kInjected)) {
-                // The GPU log names the device memory it got, on failure too, and the code.
-                std::vector<std::string> lines;
-                for (const std::string &line : gpu_log->Lines()) {
-                    if (line.starts_with("SmartRenderGPU(CUDA): ")) {
-                        lines.push_back(line);
-                    }
-                }
-                ASSERT_FALSE(lines.empty());
-                EXPECT_EQ(lines.back(), "SmartRenderGPU(CUDA): return err=" + std::to_string(kInjected));
-                EXPECT_EQ(
-                    std::count_if(lines.begin(), lines.end(),
-                                  [](const std::string &l) { return l.find("_mem=") != std::string::npos; }),
-                    i >= memory_asked ? 3 : 0);
-            }
             ASSERT_GE(host.books().Calls(call.callback), nth) << "the frame reached the failed call";
-            const std::vector<std::string> books = host.books().Imbalances();
-            if (Absorbed(call, failed.path)) {
+            const bool absorbed = (call.callback == "AcquireSuite" && call.detail == "PF Iterate8 Suite") ||
+                                  call.callback == "ReleaseSuite" || // the suite scoper cannot answer it
+                                  (call.callback == "PF_GetPixelFormat" && failed.path.starts_with("cpu"));
+            if (absorbed) { // one thread, a release not booked, a frame the GPU declines
                 EXPECT_EQ(failed.err, PF_Err_NONE);
                 EXPECT_TRUE(SameFrame(failed.output, (failed.path == clean.path ? clean : cpu).output));
             } else if (call.callback == "AcquireSuite") { // the suite scoper throws, and says so
@@ -166,90 +152,70 @@ TEST_P(EveryFailure, EveryHostCallOfAFrameFailsCleanly)
             } else {
                 EXPECT_EQ(failed.err, kInjected);
             }
+            if (failed.path == "gpu: error 7") { // the device memory is logged on failure too, and the code
+                const std::vector<std::string> lines = GpuLines(*gpu_log);
+                ASSERT_FALSE(lines.empty());
+                EXPECT_EQ(lines.back(), "SmartRenderGPU(CUDA): return err=7");
+                EXPECT_EQ(std::ranges::count_if(
+                              lines, [](const auto &l) { return l.find("_mem=") != std::string::npos; }),
+                          memory_asked ? 3 : 0);
+            }
             if (!p.tiled && failed.err != PF_Err_NONE) {
                 // Nothing is taken after a failure, and a failed pre-render leaves no record.
                 const std::vector<HostCall> after = host.books().CallLog();
-                long failed_at = 0;
-                for (int k = 0; k < nth; ++failed_at) {
-                    k += after[failed_at].callback == call.callback ? 1 : 0;
+                size_t i = 0;
+                for (int k = 0; k < nth; ++i) {
+                    k += after[i].callback == call.callback ? 1 : 0;
                 }
-                for (size_t i = failed_at; i < after.size(); ++i) {
+                for (; i < after.size(); ++i) {
                     EXPECT_FALSE(after[i].callback.starts_with("checkout")) << after[i].callback;
                 }
-                if (p.path != RenderPath::kLegacy) {
-                    EXPECT_EQ(host.books().Totals().pre_render_records,
-                              failed.failed_command == PF_Cmd_SMART_PRE_RENDER ? 0 : 1);
-                }
+                EXPECT_EQ(host.books().Totals().pre_render_records,
+                          p.path == RenderPath::kLegacy || failed.failed_command == PF_Cmd_SMART_PRE_RENDER
+                              ? 0
+                              : 1);
             }
+            const std::vector<std::string> books = host.books().Imbalances();
             const std::string refused = RefusedReturn(call);
-            if (refused.empty()) {
-                EXPECT_TRUE(books.empty()) << ::testing::PrintToString(books);
-            } else {
-                EXPECT_TRUE(OneThingLeftOut(books, refused));
-            }
-            host.books().Reset();
-            const FrameResult next = host.Render(job);
-            EXPECT_EQ(next.err, PF_Err_NONE);
-            EXPECT_TRUE(SameFrame(next.output, clean.output)) << "the next frame is unharmed";
-            EXPECT_TRUE(host.books().Imbalances().empty());
+            EXPECT_TRUE(refused.empty() ? books.empty() : OneThingLeftOut(books, refused))
+                << ::testing::PrintToString(books);
+            next_frame_is_clean();
         }
-        std::cout << "[ failures ] " << p.name << ", " << bits() << " bits: " << log.size()
+        std::cout << "[ failures ] " << p.name << ", " << GetParam() << " bits: " << log.size()
                   << " host calls, every one failed\n";
-    }
-}
 
-// A host that hands over a null: the command is refused with nothing written,
-// or, for an input checked out as no world, the frame is transparent.
-TEST_P(EveryFailure, EveryNullFromTheHost)
-{
-    struct Null {
-        bool NullInjection::*field;
-        bool smart; // smart render paths, else the plain render
-        PF_Err err;
-        bool gpu = true; // the host can hand it to a GPU render
-    };
-    const Null nulls[] = {{&NullInjection::in_data, true, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::pre_render_extra, true, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::smart_render_extra, true, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::pre_render_data, true, PF_Err_INTERNAL_STRUCT_DAMAGED},
-                          {&NullInjection::input_pixels, true, PF_Err_NONE},
-                          {&NullInjection::output_data, true, PF_Err_BAD_CALLBACK_PARAM, false},
-                          {&NullInjection::in_data, false, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::params, false, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::output, false, PF_Err_BAD_CALLBACK_PARAM},
-                          {&NullInjection::output_data, false, PF_Err_BAD_CALLBACK_PARAM}};
-    Host &host = EmulatedHost();
-    int count = 0;
-    for (const PathCase &p : kPaths) {
-        SCOPED_TRACE(p.name);
-        host.books().Reset();
-        const FrameJob clean_job = Job(p);
-        const FrameResult clean = host.Render(clean_job);
-        for (const Null &n : nulls) {
-            if (n.smart != (p.path != RenderPath::kLegacy) ||
-                (!n.gpu && p.path == RenderPath::kGpuWhenPossible)) {
+        // A null handed over: the command is refused with nothing written, or,
+        // for an input checked out as no world, the frame is transparent. The
+        // host hands no null output pixels to a GPU render.
+        const bool smart = p.path != RenderPath::kLegacy;
+        const std::pair<bool NullInjection::*, PF_Err> cases[] = {
+            {&NullInjection::in_data, PF_Err_BAD_CALLBACK_PARAM},
+            {smart ? &NullInjection::pre_render_extra : &NullInjection::params, PF_Err_BAD_CALLBACK_PARAM},
+            {smart ? &NullInjection::smart_render_extra : &NullInjection::output, PF_Err_BAD_CALLBACK_PARAM},
+            {smart ? &NullInjection::pre_render_data : nullptr, PF_Err_INTERNAL_STRUCT_DAMAGED},
+            {smart ? &NullInjection::input_pixels : nullptr, PF_Err_NONE},
+            {p.path != RenderPath::kGpuWhenPossible ? &NullInjection::output_data : nullptr,
+             PF_Err_BAD_CALLBACK_PARAM}};
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const auto [field, err] = cases[i];
+            if (field == nullptr) {
                 continue;
             }
-            SCOPED_TRACE(&n - nulls);
-            ++count;
+            SCOPED_TRACE(i);
+            ++nulls;
             host.books().Reset();
-            FrameJob job = clean_job;
-            job.nulls.*(n.field) = true;
-            const FrameResult frame = host.Render(job);
-            EXPECT_EQ(frame.err, n.err);
+            FrameJob null_job = job;
+            null_job.nulls.*field = true;
+            const FrameResult frame = host.Render(null_job);
+            EXPECT_EQ(frame.err, err);
             EXPECT_TRUE(SameFrame(frame.output, World(20, 14, format())))
                 << "transparent, or nothing written";
             EXPECT_TRUE(host.books().Imbalances().empty())
                 << ::testing::PrintToString(host.books().Imbalances());
-            const hostsim::BookTotals t = host.books().Totals();
-            EXPECT_EQ(t.pre_render_records, t.pre_render_deletes);
-            host.books().Reset();
-            const FrameResult next = host.Render(clean_job);
-            EXPECT_EQ(next.err, PF_Err_NONE);
-            EXPECT_TRUE(SameFrame(next.output, clean.output)) << "the next frame is unharmed";
+            next_frame_is_clean();
         }
     }
-    EXPECT_EQ(count, 21);
+    EXPECT_EQ(nulls, 21);
 
     // An output without pixels is the first error, before a failed check-in.
     host.books().Reset();
@@ -277,8 +243,7 @@ TEST_P(EveryFailure, ACancelStopsTheFrameBetweenBands)
         SCOPED_TRACE(nth);
         host.books().Reset();
         host.books().FailNthCall("abort", static_cast<int>(nth), PF_Interrupt_CANCEL);
-        const FrameResult cancelled = host.Render(job);
-        EXPECT_EQ(cancelled.err, PF_Interrupt_CANCEL);
+        EXPECT_EQ(host.Render(job).err, PF_Interrupt_CANCEL);
         EXPECT_EQ(host.books().Calls("abort"), nth) << "no band starts after the cancel";
         EXPECT_EQ(host.books().Calls("progress"), nth - 1);
         EXPECT_TRUE(host.books().Imbalances().empty());
