@@ -1,6 +1,6 @@
 // Smart pre-render against a fake host: the request it makes, the flags and
 // the record it leaves. Its failure paths are run through the simulated host
-// (tests/e2e/failure_paths_test.cpp).
+// (tests/e2e/every_failure_test.cpp).
 #include "effect/pre_render.h"
 
 #include <array>
