@@ -105,6 +105,9 @@ private:
     std::unique_ptr<PreRenderData> data_;
 };
 
+// An expansion that reaches every layer's edges (the host clips it to the layer).
+constexpr A_long kWholeLayer = 1073741824;
+
 // The larger of v and 0, with NaN giving 0.
 float AtLeastZero(float v)
 {
@@ -230,7 +233,7 @@ A_long RequestExpansion(const EffectSettings &settings, const PF_LRect &request)
                     AtLeastZero(settings.chromatic_shift) + 8.0f;
     // Values outside the declared ranges (a host that does not enforce them) must
     // not overflow the integer margin; NaN takes the largest one.
-    constexpr float kMaxExpansion = 1073741824.0f;
+    constexpr auto kMaxExpansion = static_cast<float>(kWholeLayer);
     const float e = std::ceil(m);
     return e < kMaxExpansion ? static_cast<A_long>(e) : static_cast<A_long>(kMaxExpansion);
 }
@@ -281,8 +284,12 @@ PF_Err PreRender(PF_InData *in_data, PF_PreRenderExtra *extra)
         frame.matte_bounds = MeasureMatteBounds(matte_param->u.ld);
     }
 
-    const PF_RenderRequest expanded =
-        ExpandedRequest(request, RequestExpansion(frame.settings, request.rect));
+    // In Full Frame the shape comes from the whole matte and may bend reads
+    // across the whole input: both layers are asked for whole, so that a frame
+    // does not change with how the host splits it.
+    const A_long expansion =
+        frame.alpha_matte_requested ? kWholeLayer : RequestExpansion(frame.settings, request.rect);
+    const PF_RenderRequest expanded = ExpandedRequest(request, expansion);
     err = CheckoutLayer(*in_data, *extra->cb, kParamInput, kInputCheckoutId, expanded);
     if (err != PF_Err_NONE) {
         return err;

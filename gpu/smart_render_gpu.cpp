@@ -213,6 +213,11 @@ PF_Err RenderFrame(PF_InData *in_data, PF_OutData *out_data, const PF_SmartRende
     PF_EffectWorld *matte = nullptr;
     PF_EffectWorld *output = nullptr;
     PF_Err err = layers.CheckOut(kInputCheckoutId, &input);
+    if (err == PF_Err_NONE && input == nullptr) {
+        // The CPU render makes the transparent frame a host without an input gets.
+        LogLine("SmartRenderGPU(CUDA): no input world, CPU fallback");
+        err = PF_Err_UNRECOGNIZED_PARAM_TYPE;
+    }
     if (err == PF_Err_NONE && frame.alpha_matte_requested) {
         err = layers.CheckOut(kMatteCheckoutId, &matte);
     }

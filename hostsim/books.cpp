@@ -28,10 +28,11 @@ void Books::FailNthCall(std::string_view callback, int nth, PF_Err code)
     plans_.emplace(std::string(callback), Plan{0, nth, code});
 }
 
-PF_Err Books::OnCall(std::string_view callback)
+PF_Err Books::OnCall(std::string_view callback, std::string_view detail)
 {
     std::lock_guard lock(mutex_);
     Increment(calls_, callback);
+    log_.push_back({std::string(callback), std::string(detail)});
     PF_Err injected = PF_Err_NONE;
     auto [first, last] = plans_.equal_range(callback);
     while (first != last) {
@@ -52,6 +53,12 @@ long Books::Calls(std::string_view callback) const
 {
     std::lock_guard lock(mutex_);
     return Lookup(calls_, callback);
+}
+
+std::vector<HostCall> Books::CallLog() const
+{
+    std::lock_guard lock(mutex_);
+    return log_;
 }
 
 BookTotals Books::Totals() const
@@ -94,6 +101,7 @@ void Books::Reset()
 {
     std::lock_guard lock(mutex_);
     calls_.clear();
+    log_.clear();
     acquires_.clear();
     releases_.clear();
     plans_.clear();

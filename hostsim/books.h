@@ -31,17 +31,25 @@ struct BookTotals {
     long gpu_worlds_leaked = 0;    // created by the effect and never disposed
 };
 
+// One call the effect made, in order; detail names the suite for the suite calls.
+struct HostCall {
+    std::string callback;
+    std::string detail;
+};
+
 class Books {
 public:
     // The nth call (1-based, counted from now) of the callback or suite
     // function `callback` returns `code` without doing anything.
     void FailNthCall(std::string_view callback, int nth, PF_Err code);
 
-    // Made by every callback as it starts: counts the call and returns the
-    // injected code, or 0 to go on.
-    PF_Err OnCall(std::string_view callback);
+    // Made by every callback as it starts: counts and logs the call and
+    // returns the injected code, or 0 to go on.
+    PF_Err OnCall(std::string_view callback, std::string_view detail = {});
 
     long Calls(std::string_view callback) const;
+    // Every call since the last Reset, in the order they came.
+    std::vector<HostCall> CallLog() const;
     BookTotals Totals() const;
 
     // Every way the books do not balance, plus every problem noted, one line
@@ -68,6 +76,7 @@ private:
 
     mutable std::mutex mutex_;
     std::map<std::string, long, std::less<>> calls_;
+    std::vector<HostCall> log_;
     std::map<std::string, long, std::less<>> acquires_;
     std::map<std::string, long, std::less<>> releases_;
     std::multimap<std::string, Plan, std::less<>> plans_;

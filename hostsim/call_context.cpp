@@ -94,12 +94,12 @@ void CallContext::FinishFrame()
     effect_gpu_worlds.clear();
 }
 
-PF_Err CallContext::Enter(const char *callback)
+PF_Err CallContext::Enter(const char *callback, std::string_view detail)
 {
     if (cmd < 0) {
         return Refuse(std::string(callback) + " called while no command is in progress");
     }
-    return books.OnCall(callback);
+    return books.OnCall(callback, detail);
 }
 
 PF_Err CallContext::Refuse(const std::string &why)

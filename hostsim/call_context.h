@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "AE_Effect.h"
@@ -59,7 +60,7 @@ public:
 
     // Starts a callback: books the call, notes a misuse, returns the code to
     // answer with (injected or 516) or 0 to go on.
-    PF_Err Enter(const char *callback);
+    PF_Err Enter(const char *callback, std::string_view detail = {});
     PF_Err Refuse(const std::string &why); // notes the problem, answers 516
 
     std::optional<PixelFormat> FormatOf(const PF_EffectWorld *world) const;

@@ -78,16 +78,39 @@ PF_Err AddParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def)
     return PF_Err_NONE;
 }
 
+// Answers the injected code (a cancel, say) or 0. Only the thread the command
+// runs on may ask: the effect's helper threads have no command of their own.
 PF_Err Abort(PF_ProgPtr effect_ref)
 {
     CallContext *ctx = CallContext::FromRef(effect_ref);
-    return ctx ? ctx->Enter("abort") : PF_Err_BAD_CALLBACK_PARAM;
+    if (!ctx) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (PF_Err err = ctx->Enter("abort")) {
+        return err;
+    }
+    if (CallContext::Current() != ctx) {
+        return ctx->Refuse("abort called from a thread other than the command's");
+    }
+    return PF_Err_NONE;
 }
 
-PF_Err Progress(PF_ProgPtr effect_ref, A_long, A_long)
+PF_Err Progress(PF_ProgPtr effect_ref, A_long current, A_long total)
 {
     CallContext *ctx = CallContext::FromRef(effect_ref);
-    return ctx ? ctx->Enter("progress") : PF_Err_BAD_CALLBACK_PARAM;
+    if (!ctx) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (PF_Err err = ctx->Enter("progress")) {
+        return err;
+    }
+    if (CallContext::Current() != ctx) {
+        return ctx->Refuse("progress called from a thread other than the command's");
+    }
+    if (total < 1 || current < 0 || current > total) {
+        return ctx->Refuse("progress " + std::to_string(current) + " of " + std::to_string(total));
+    }
+    return PF_Err_NONE;
 }
 
 PF_Err RegisterUi(PF_ProgPtr effect_ref, PF_CustomUIInfo *)

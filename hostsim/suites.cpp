@@ -18,7 +18,7 @@ SPErr AcquireSuite(const char *name, int32 version, const void **suite)
     if (!ctx) {
         return kSuiteNotFound; // no command of this host runs on this thread
     }
-    if (PF_Err err = ctx->Enter("AcquireSuite")) {
+    if (PF_Err err = ctx->Enter("AcquireSuite", name ? name : "")) {
         return err;
     }
     if (!name || !suite) {
@@ -39,7 +39,7 @@ SPErr ReleaseSuite(const char *name, int32 version)
     if (!ctx) {
         return kSuiteNotFound;
     }
-    if (PF_Err err = ctx->Enter("ReleaseSuite")) {
+    if (PF_Err err = ctx->Enter("ReleaseSuite", name ? name : "")) {
         return err;
     }
     if (!name || !ctx->suites.Find(name, version)) {

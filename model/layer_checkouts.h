@@ -21,13 +21,14 @@ public:
     LayerCheckouts &operator=(const LayerCheckouts &) = delete;
     ~LayerCheckouts() { CheckInAll(PF_Err_NONE); }
 
-    // The world is null unless the host hands one out.
+    // The world is null unless the host hands one out; only a world handed
+    // out is checked in again (a host may succeed with none).
     PF_Err CheckOut(A_long checkout_id, PF_EffectWorld **world)
     {
         *world = nullptr;
         const PF_Err err = cb_.checkout_layer_pixels(effect_ref_, checkout_id, world);
         if (err == PF_Err_NONE) {
-            checked_out_[checkout_id] = true;
+            checked_out_[checkout_id] = *world != nullptr;
         } else {
             *world = nullptr;
         }

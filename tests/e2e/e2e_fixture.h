@@ -60,22 +60,40 @@ template <typename Pixel> void StorePacked(Pixel &dst, const FloatPixel &v)
 
 // A structured layer: ramps, a checkerboard, diagonal stripes and a partly
 // transparent band, so refraction, blur and fringes all move visible detail.
-// Float layers also carry over-bright values, which only 32 bits keeps.
+// Float layers also carry over-bright and negative colour and alpha above 1,
+// which only 32 bits keeps (and its store clamps, but for over-bright colour).
 inline World PatternWorld(A_long width, A_long height, PixelFormat format)
 {
     World w(width, height, format);
-    const float over = format == PixelFormat::kArgb128 ? 1.5f : 1.0f;
+    const bool float_layer = format == PixelFormat::kArgb128;
+    const float over = float_layer ? 1.5f : 1.0f;
+    const float under = float_layer ? -0.2f : 0.1f;
     for (A_long y = 0; y < height; ++y) {
         for (A_long x = 0; x < width; ++x) {
             const float u = static_cast<float>(x) / static_cast<float>(width);
             const float v = static_cast<float>(y) / static_cast<float>(height);
             const bool check = ((x / 8) + (y / 8)) % 2 == 0;
             const bool stripe = ((x + 2 * y) / 5) % 3 == 0;
-            const float alpha = y > height * 3 / 4 ? 0.5f + 0.5f * u : 1.0f;
-            w.Set(x, y, {alpha, u, stripe ? 0.9f : 0.25f * v, check ? over : 0.1f});
+            const float alpha = y > height * 3 / 4 ? 0.5f + 0.5f * u : (y < height / 8 ? over : 1.0f);
+            w.Set(x, y, {alpha, u, stripe ? 0.9f : 0.25f * v, check ? over : under});
         }
     }
     return w;
+}
+
+// The layer as the effect stores it unchanged: float alpha at most 1 and
+// colour at least 0; other depths as they are.
+inline World Stored(const World &layer)
+{
+    World out = layer.Clone();
+    for (A_long y = 0; layer.format() == PixelFormat::kArgb128 && y < layer.height(); ++y) {
+        for (A_long x = 0; x < layer.width(); ++x) {
+            const FloatArgb p = layer.Get(x, y);
+            const FloatPixel c = ClampPixelFloat({p.alpha, p.red, p.green, p.blue});
+            out.Set(x, y, {c.alpha, c.red, c.green, c.blue});
+        }
+    }
+    return out;
 }
 
 // The settings the effect resolves from these values on this layer.
@@ -153,15 +171,31 @@ inline ::testing::AssertionResult SameFrame(const World &actual, const World &ex
     return ::testing::AssertionFailure() << "frames differ by up to " << MaxDifference(actual, expected);
 }
 
+inline std::unique_ptr<Host> StartedHost(const char *library, const hostsim::HostOptions &options)
+{
+    auto host = std::make_unique<Host>(library, options);
+    host->Start();
+    return host;
+}
+
 // One loaded and started T_Prismora for the whole test program; its worlds'
 // rows are padded, so an effect that assumes packed rows shows it.
 inline Host &SharedHost()
 {
-    static const std::unique_ptr<Host> host = [] {
-        auto h = std::make_unique<Host>(PRISMORA_E2E_PLUGIN, hostsim::HostOptions{.row_padding_bytes = 24});
-        h->Start();
-        return h;
-    }();
+    static const auto host = StartedHost(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24});
+    return *host;
+}
+
+// The build with the emulated device on the host's emulated device, so that
+// GPU frames run everywhere; one thread, so that every frame makes the same
+// host calls in the same order.
+inline Host &EmulatedHost()
+{
+    static const auto host =
+        StartedHost(PRISMORA_E2E_EMULATED_PLUGIN, {.row_padding_bytes = 8,
+                                                   .gpu_device = hostsim::GpuDeviceChoice::kEmulated,
+                                                   .gpu_row_padding_pixels = 2,
+                                                   .threads = 1});
     return *host;
 }
 

@@ -84,7 +84,7 @@ TYPED_TEST(Render, PlainRenderAgreesWithSmartRenderWhereTheMatteTakesNoPart)
     job.params.SetPopup(kParamGlassMode, 2);
     const FrameResult legacy_ff = this->host().Render(job);
     ASSERT_EQ(legacy_ff.err, PF_Err_NONE);
-    EXPECT_TRUE(SameFrame(legacy_ff.output, input));
+    EXPECT_TRUE(SameFrame(legacy_ff.output, Stored(input)));
     this->ExpectBalancedBooks();
 }
 
@@ -101,7 +101,7 @@ TYPED_TEST(Render, FullFrameWithoutAVisibleMattePassesTheLayerThrough)
         const FrameResult frame = this->host().Render(job);
         ASSERT_EQ(frame.err, PF_Err_NONE);
         EXPECT_EQ(frame.tiles.at(0).checkouts.contains(1), matte != nullptr);
-        EXPECT_TRUE(SameFrame(frame.output, input));
+        EXPECT_TRUE(SameFrame(frame.output, Stored(input)));
     }
     this->ExpectBalancedBooks();
 }

@@ -1,6 +1,6 @@
 // Smart pre-render against a fake host: the request it makes, the flags and
 // the record it leaves. Its failure paths are run through the simulated host
-// (tests/e2e/failure_paths_test.cpp).
+// (tests/e2e/every_failure_test.cpp).
 #include "effect/pre_render.h"
 
 #include <array>
@@ -173,8 +173,8 @@ TEST(PreRender, GpuFlagFollowsRendererAndMode)
     }
 }
 
-// Full Frame with a matte that has pixels checks it out over the input's
-// rectangle and measures it in layer coordinates; otherwise it is left alone.
+// Full Frame with a matte that has pixels checks both layers out whole and
+// measures the matte in layer coordinates; otherwise the matte is left alone.
 TEST(PreRender, MatteIsRequestedAndMeasuredOnlyInFullFrameWithPixels)
 {
     for (const auto &[what, glass_mode, width, height, has_data] : {std::tuple{"full frame", 2, 30, 20, true},
@@ -207,6 +207,8 @@ TEST(PreRender, MatteIsRequestedAndMeasuredOnlyInFullFrameWithPixels)
             EXPECT_EQ(host.layer_requests[1].index, kParamAlphaMatte);
             EXPECT_EQ(host.layer_requests[1].checkout_id, 1);
             EXPECT_EQ(R(host.layer_requests[1].request.rect), R(host.layer_requests[0].request.rect));
+            EXPECT_EQ(R(host.layer_requests[0].request.rect),
+                      R({-1073741824, -1073741824, 1073741854, 1073741844}));
             const MatteBounds &b = record.matte_bounds;
             EXPECT_TRUE(b.has_partial_alpha);
             EXPECT_EQ((std::vector<float>{b.left, b.top, b.right, b.bottom, b.mid_x, b.mid_y, b.half_width,

@@ -1,5 +1,5 @@
 // The GPU smart render against an in-process fake host, for what the simulated
-// host cannot show (tests/hostsim/gpu_frames_test.cpp runs every host failure):
+// host cannot show (tests/e2e/every_failure_test.cpp fails every host call):
 // the order of the host calls that end a frame, device failures, worlds not
 // in the GPU format and frames the GPU path itself declines.
 #include "gpu/smart_render_gpu.h"

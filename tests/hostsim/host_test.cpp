@@ -1,6 +1,6 @@
-// The host's machinery, driven by the plug-in itself: worlds, checkout
-// geometry, and the books that every other test relies on to show what an
-// effect kept. Failure and null injection are run by the effect's failure tests.
+// The host's machinery, driven by the plug-in itself: worlds and checkout
+// geometry. The books, failure and null injection are run by the effect's
+// failure tests (tests/e2e/every_failure_test.cpp).
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -56,30 +56,6 @@ TEST(Host, TheCheckoutIsTheExpandedRequestClippedToTheLayerAtEveryDepth)
         EXPECT_EQ(Edges(in.delivered), (std::array<A_long, 4>{0, 0, 33, 25}));
         EXPECT_EQ(Edges(frame.tiles[0].result_rect), (std::array<A_long, 4>{5, 1, 17, 9}));
         EXPECT_TRUE(host.books().Imbalances().empty());
-    }
-}
-
-// A call the host fails does nothing, so what the effect took stays out and
-// the books name it.
-TEST(Host, TheBooksShowWhatTheEffectKept)
-{
-    Host host(HOSTSIM_PRISMORA_EMULATED_EFFECT, {.gpu_device = GpuDeviceChoice::kEmulated});
-    host.Start();
-    const World input = Pattern(16, 12, PixelFormat::kArgb128);
-    const std::pair<const char *, const char *> cases[] = {
-        {"checkin_param", "checkout_param / checkin_param: 21 taken, 20 returned"},
-        {"checkin_layer_pixels", "checkout id 0 was not checked in"},
-        {"ReleaseSuite", "suite \"PF GPU Device Suite\" acquired / released: 1 taken, 0 returned"},
-        {"DisposeGPUWorld", "1 GPU world(s) created by the effect were not disposed"}};
-    for (const auto &[callback, shows] : cases) {
-        host.books().Reset();
-        host.books().FailNthCall(callback, 1, 9);
-        FrameJob job = host.NewFrame(input, 32);
-        job.path = RenderPath::kGpuWhenPossible;
-        host.Render(job);
-        const std::vector<std::string> all = host.books().Imbalances();
-        EXPECT_NE(std::find(all.begin(), all.end(), shows), all.end()) << ::testing::PrintToString(all);
-        EXPECT_EQ(host.Render(job).err, PF_Err_NONE) << "only the one call fails";
     }
 }
 

@@ -83,12 +83,6 @@ public:
         }
     }
 
-    // Bytes of the padding after row y's pixels (for checking they stay untouched).
-    const unsigned char *PaddingOfRow(A_long y) const
-    {
-        return reinterpret_cast<const unsigned char *>(&At(0, y)) + world_.width * sizeof(Pixel);
-    }
-
 private:
     static auto FromFloat(float v)
     {
