@@ -3,7 +3,7 @@ PRESET ?= Release
 BUILD_DIR := build/$(PRESET)
 DEMO_DIR ?= out/demo
 
-.PHONY: all deps configure build test demo bench format clean
+.PHONY: all deps configure build test demo bench bench-sequence format clean
 
 all: build
 
@@ -24,6 +24,9 @@ demo: build
 
 bench: build
 	$(BUILD_DIR)/bench/prismora_bench
+
+bench-sequence: build
+	$(BUILD_DIR)/bench/prismora_sequence_bench
 
 format:
 	git ls-files '*.h' '*.cpp' '*.cu' '*.cuh' | xargs clang-format -i

@@ -1,0 +1,115 @@
+// Frames per second of `prismora render` over a sequence of 48 1920 x 1080
+// 8-bit PNG frames, PNG to PNG: one frame at a time (--jobs 1) against the
+// default (frames in flight sized to the cores and memory), in one run. The
+// two alternate over a few rounds so that a change in the machine's load
+// falls on both; every round's figure is printed, and the ratio of the best.
+//
+//   sequence_bench [ROUNDS (default 2)] [FOLDER (default: a temporary one)]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/host_image.h"
+#include "cli/image_file.h"
+#include "cli/test_card.h"
+
+namespace {
+
+using prismora::cli::HostImage;
+
+constexpr int kFrames = 48;
+constexpr int32_t kWidth = 1920;
+constexpr int32_t kHeight = 1080;
+
+// The test card rolled sideways a little more each frame, as a pan would.
+HostImage FrameOf(const HostImage &card, int frame)
+{
+    HostImage image(kWidth, kHeight, 8);
+    const int32_t shift = frame * 7 % kWidth;
+    for (int32_t y = 0; y < kHeight; ++y) {
+        for (int32_t x = 0; x < kWidth; ++x) {
+            image.at<PF_Pixel8>(x, y) = card.at<PF_Pixel8>((x + shift) % kWidth, y);
+        }
+    }
+    return image;
+}
+
+// Seconds the whole command took; exits on any failure.
+double RenderSequence(const std::filesystem::path &dir, const std::string &out_name,
+                      const std::vector<std::string> &extra)
+{
+    std::filesystem::remove_all(dir / out_name);
+    std::filesystem::create_directories(dir / out_name);
+    std::vector<std::string> args = {"render", (dir / "in" / "frame.####.png").string(),
+                                     (dir / out_name / "frame.####.png").string(), "--quiet"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::ostringstream out;
+    std::ostringstream err;
+    const auto start = std::chrono::steady_clock::now();
+    const int status = prismora::cli::RunCommandLine(args, out, err);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status != 0) {
+        std::fprintf(stderr, "sequence_bench: render failed (%d): %s", status, err.str().c_str());
+        std::exit(1);
+    }
+    return seconds;
+}
+
+bool SameFrames(const std::filesystem::path &a, const std::filesystem::path &b)
+{
+    for (int frame = 1; frame <= kFrames; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "frame.%04d.png", frame);
+        if (!(prismora::cli::ReadImageFile(a / name).image == prismora::cli::ReadImageFile(b / name).image)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
+    const bool own_dir = argc <= 2;
+    const std::filesystem::path dir =
+        own_dir ? std::filesystem::temp_directory_path() /
+                      ("prismora_sequence_bench_" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))
+                : std::filesystem::path(argv[2]);
+    std::filesystem::create_directories(dir / "in");
+    const HostImage card = prismora::cli::MakeTestCard(kWidth, kHeight);
+    for (int frame = 1; frame <= kFrames; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "frame.%04d.png", frame);
+        prismora::cli::WriteImageFile(dir / "in" / name, FrameOf(card, frame));
+    }
+
+    std::printf("%d frames %dx%d 8-bit PNG to PNG, %u hardware threads\n", kFrames, kWidth, kHeight,
+                std::thread::hardware_concurrency());
+    double best_one = 0.0;
+    double best_default = 0.0;
+    for (int round = 1; round <= rounds; ++round) {
+        const double one = kFrames / RenderSequence(dir, "one_by_one", {"--jobs", "1"});
+        const double all = kFrames / RenderSequence(dir, "default", {});
+        std::printf("round %d: --jobs 1 %.2f fps, default %.2f fps (x%.2f)\n", round, one, all, all / one);
+        best_one = std::max(best_one, one);
+        best_default = std::max(best_default, all);
+    }
+    std::printf("best:    --jobs 1 %.2f fps, default %.2f fps (x%.2f)\n", best_one, best_default,
+                best_default / best_one);
+    const bool same = SameFrames(dir / "one_by_one", dir / "default");
+    std::printf("frames identical: %s\n", same ? "yes" : "NO");
+    if (own_dir) {
+        std::filesystem::remove_all(dir);
+    }
+    return same ? 0 : 1;
+}
