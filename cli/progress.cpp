@@ -70,13 +70,16 @@ double Progress::seconds() const
 std::string Progress::Status() const
 {
     std::string text = std::to_string(done_) + "/" + std::to_string(total_) + " frames";
+    if (failed_ > 0) {
+        text += ", " + std::to_string(failed_) + " failed";
+    }
     if (done_ > 0) {
         const double rate = done_ / seconds();
         char fps[32];
         std::snprintf(fps, sizeof(fps), "%.2f fps", rate);
         text += ", " + std::string(fps);
-        if (done_ < total_) {
-            text += ", " + Duration((total_ - done_) / rate) + " left";
+        if (done_ + failed_ < total_) {
+            text += ", " + Duration((total_ - done_ - failed_) / rate) + " left";
         }
     }
     return text;
@@ -111,7 +114,7 @@ void Progress::FrameDone(int frame)
     std::lock_guard lock(mutex_);
     ++done_;
     if (style_ == ProgressStyle::kLive) {
-        Draw(done_ == total_);
+        Draw(done_ + failed_ == total_);
     } else if (style_ == ProgressStyle::kLines) {
         err_ << "prismora: frame " << frame << " done, " << Status() << "\n" << std::flush;
     }
@@ -120,6 +123,7 @@ void Progress::FrameDone(int frame)
 void Progress::FrameFailed(int frame, const std::string &why)
 {
     std::lock_guard lock(mutex_);
+    ++failed_;
     ClearLine();
     err_ << "prismora: frame " << frame << ": " << why << "\n";
     if (style_ == ProgressStyle::kLive) {

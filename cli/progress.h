@@ -38,7 +38,7 @@ public:
     double seconds() const;
 
 private:
-    std::string Status() const; // "12/48 frames, 3.1 fps, 0:11 left"
+    std::string Status() const; // "12/48 frames, 1 failed, 3.1 fps, 0:11 left"
     void Draw(bool force);
     void ClearLine();
 
@@ -48,6 +48,7 @@ private:
     const Clock::time_point start_ = Clock::now();
     mutable std::mutex mutex_;
     int done_ = 0;
+    int failed_ = 0;
     Clock::time_point drawn_{};
     size_t drawn_width_ = 0; // of the live line on screen, to blank what a shorter one leaves
 };

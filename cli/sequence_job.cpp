@@ -136,6 +136,22 @@ SequencePlan MakePlan(const RenderCommand &command)
     return plan;
 }
 
+// After Effects sends an effect several frames at once only when it says it
+// is thread-safe; then as many as asked, or as the threads and memory allow.
+int FramesInFlight(const RenderCommand &command, const SequencePlan &plan, EffectSession &session)
+{
+    if ((session.answers().out_flags2 & PF_OutFlag2_SUPPORTS_THREADED_RENDERING) == 0) {
+        return 1;
+    }
+    const int jobs =
+        command.jobs != 0
+            ? command.jobs
+            : DefaultFramesInFlight(session.render_threads(),
+                                    FrameMemoryEstimate(plan.size.width, plan.size.height, plan.depth),
+                                    AvailableMemory());
+    return std::min(jobs, static_cast<int>(plan.frames.size()));
+}
+
 // The frames' failures, reported as they happen and summed up at the end.
 class Failures {
 public:
@@ -195,13 +211,7 @@ int RunSequence(const RenderCommand &command, std::ostream &out, std::ostream &e
     EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
     const std::map<int, PF_ParamDef> values =
         ResolveParamValues(session.catalog(), command.assignments, plan.size.width, plan.size.height);
-    const int jobs = std::min<int>(
-        command.jobs != 0
-            ? command.jobs
-            : DefaultFramesInFlight(session.render_threads(),
-                                    FrameMemoryEstimate(plan.size.width, plan.size.height, plan.depth),
-                                    AvailableMemory()),
-        static_cast<int>(plan.frames.size()));
+    const int jobs = FramesInFlight(command, plan, session);
 
     std::mutex out_mutex;
     const auto render_frame = [&](int frame) {
