@@ -191,99 +191,85 @@ std::string Rate(size_t frames, double seconds)
     return text;
 }
 
-} // namespace
-
-bool IsSequence(const RenderCommand &command)
-{
-    return command.frames.has_value() || PatternUnlessFile(command.input).has_value();
-}
-
-int RunSequence(const RenderCommand &command, std::ostream &out, std::ostream &err)
-{
-    const SequencePlan plan = MakePlan(command);
-    const ProgressStyle style = ProgressStyleFor(err, command.quiet);
-    if (plan.frames.empty()) {
-        if (style != ProgressStyle::kQuiet) {
-            err << "prismora: all " << plan.skipped << " frames exist; nothing to render\n";
-        }
-        return kExitOk;
+// One frame whole: its input (and matte) read, rendered, written atomically.
+// Called from several render threads at once.
+class FrameRenderer {
+public:
+    FrameRenderer(const RenderCommand &command, const SequencePlan &plan, EffectSession &session,
+                  std::ostream &out)
+        : command_(command), plan_(plan), session_(session), out_(out),
+          values_(
+              ResolveParamValues(session.catalog(), command.assignments, plan.size.width, plan.size.height))
+    {
     }
-    EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
-    const std::map<int, PF_ParamDef> values =
-        ResolveParamValues(session.catalog(), command.assignments, plan.size.width, plan.size.height);
-    const int jobs = FramesInFlight(command, plan, session);
 
-    std::mutex out_mutex;
-    const auto render_frame = [&](int frame) {
-        const HostImage input = ReadImageFile(plan.input.For(frame), plan.depth).image;
-        if (input.width() != plan.size.width || input.height() != plan.size.height) {
-            throw UsageError(plan.input.For(frame).string() + " is no longer " + SizeText(plan.size));
+    void Render(int frame)
+    {
+        const HostImage input = ReadImageFile(plan_.input.For(frame), plan_.depth).image;
+        if (input.width() != plan_.size.width || input.height() != plan_.size.height) {
+            throw UsageError(plan_.input.For(frame).string() + " is no longer " + SizeText(plan_.size));
         }
         std::optional<HostImage> matte;
-        if (plan.matte_frames) {
-            matte = ReadImageFile(plan.matte_frames->For(frame), plan.depth).image;
+        if (plan_.matte_frames) {
+            matte = ReadImageFile(plan_.matte_frames->For(frame), plan_.depth).image;
         }
+        const HostImage *matte_image = matte ? &*matte : (plan_.matte_still ? &*plan_.matte_still : nullptr);
+        WriteImageFile(plan_.output.For(frame), session_.Render(input, matte_image, values_, Options(frame)));
+        if (command_.verbose) {
+            std::lock_guard lock(out_mutex_);
+            out_ << "wrote " << plan_.output.For(frame).string() << "\n";
+        }
+    }
+
+    // What the effect kept from the host, once every frame is done.
+    void ReportBooks()
+    {
+        if (command_.verbose) {
+            for (const std::string &problem : session_.books().Imbalances()) {
+                out_ << "host books: " << problem << "\n";
+            }
+        }
+        out_.flush();
+    }
+
+private:
+    FrameOptions Options(int frame)
+    {
         FrameOptions options;
-        options.legacy = command.legacy;
-        options.tile_width = command.tile_width;
-        options.tile_height = command.tile_height;
-        if (command.verbose) {
-            options.report = [&out, &out_mutex, frame](const std::string &line) {
-                // The books are balanced only between frames: checked once at the end.
+        options.legacy = command_.legacy;
+        options.tile_width = command_.tile_width;
+        options.tile_height = command_.tile_height;
+        if (command_.verbose) {
+            options.report = [this, frame](const std::string &line) {
+                // The books balance only between frames: ReportBooks reads them at the end.
                 if (line.rfind("host books: ", 0) != 0) {
-                    std::lock_guard lock(out_mutex);
-                    out << "frame " << frame << ": " << line << "\n";
+                    std::lock_guard lock(out_mutex_);
+                    out_ << "frame " << frame << ": " << line << "\n";
                 }
             };
         }
-        const HostImage *matte_image = matte ? &*matte : (plan.matte_still ? &*plan.matte_still : nullptr);
-        WriteImageFile(plan.output.For(frame), session.Render(input, matte_image, values, options));
-        if (command.verbose) {
-            std::lock_guard lock(out_mutex);
-            out << "wrote " << plan.output.For(frame).string() << "\n";
-        }
-    };
-
-    Progress progress(err, style, static_cast<int>(plan.frames.size()));
-    Failures failures;
-    std::atomic<bool> stop{false};
-    std::atomic<size_t> next{0};
-    const InterruptGuard interrupt;
-    // As After Effects' multi-frame rendering: each of `jobs` render threads
-    // takes the next frame whole (read, render, write) until none is left.
-    session.RunOnRenderThreads(jobs, [&] {
-        for (size_t i; !stop && interrupt.signal() == 0 && (i = next.fetch_add(1)) < plan.frames.size();) {
-            const int frame = plan.frames[i];
-            try {
-                render_frame(frame);
-                progress.FrameDone(frame);
-                continue;
-            } catch (const hostsim::HostError &e) {
-                failures.Add(frame, std::string("host: ") + e.what(), progress);
-            } catch (const std::exception &e) {
-                failures.Add(frame, e.what(), progress);
-            }
-            if (!command.keep_going) {
-                stop = true; // the frames in flight still finish
-            }
-        }
-    });
-    progress.Finish();
-    if (command.verbose) {
-        for (const std::string &problem : session.books().Imbalances()) {
-            out << "host books: " << problem << "\n";
-        }
+        return options;
     }
-    out.flush();
 
+    const RenderCommand &command_;
+    const SequencePlan &plan_;
+    EffectSession &session_;
+    std::ostream &out_;
+    const std::map<int, PF_ParamDef> values_;
+    std::mutex out_mutex_;
+};
+
+// The closing line and the exit status.
+int Summarize(const RenderCommand &command, const SequencePlan &plan, const Progress &progress,
+              const std::vector<int> &failed, int signal, ProgressStyle style, std::ostream &err)
+{
     const size_t total = plan.frames.size();
     const std::string written =
         std::to_string(progress.done()) + " of " + std::to_string(total) + " frames written";
-    const std::vector<int> failed = failures.frames();
-    if (const int sig = interrupt.signal(); sig != 0) {
+    if (signal != 0) {
         err << "prismora: interrupted: " << written
             << "; run again with --skip-existing to render the rest\n";
-        return 128 + sig;
+        return 128 + signal;
     }
     if (!failed.empty()) {
         if (command.keep_going) {
@@ -303,6 +289,56 @@ int RunSequence(const RenderCommand &command, std::ostream &out, std::ostream &e
         err << "\n";
     }
     return kExitOk;
+}
+
+} // namespace
+
+bool IsSequence(const RenderCommand &command)
+{
+    return command.frames.has_value() || PatternUnlessFile(command.input).has_value();
+}
+
+int RunSequence(const RenderCommand &command, std::ostream &out, std::ostream &err)
+{
+    const SequencePlan plan = MakePlan(command);
+    const ProgressStyle style = ProgressStyleFor(err, command.quiet);
+    if (plan.frames.empty()) {
+        if (style != ProgressStyle::kQuiet) {
+            err << "prismora: all " << plan.skipped << " frames exist; nothing to render\n";
+        }
+        return kExitOk;
+    }
+    EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
+    FrameRenderer renderer(command, plan, session, out);
+    const int jobs = FramesInFlight(command, plan, session);
+
+    Progress progress(err, style, static_cast<int>(plan.frames.size()));
+    Failures failures;
+    std::atomic<bool> stop{false};
+    std::atomic<size_t> next{0};
+    const InterruptGuard interrupt;
+    // As After Effects' multi-frame rendering: each of `jobs` render threads
+    // takes the next frame whole until none is left or the job stops.
+    session.RunOnRenderThreads(jobs, [&] {
+        for (size_t i; !stop && interrupt.signal() == 0 && (i = next.fetch_add(1)) < plan.frames.size();) {
+            const int frame = plan.frames[i];
+            try {
+                renderer.Render(frame);
+                progress.FrameDone(frame);
+                continue;
+            } catch (const hostsim::HostError &e) {
+                failures.Add(frame, std::string("host: ") + e.what(), progress);
+            } catch (const std::exception &e) {
+                failures.Add(frame, e.what(), progress);
+            }
+            if (!command.keep_going) {
+                stop = true; // the frames in flight still finish
+            }
+        }
+    });
+    progress.Finish();
+    renderer.ReportBooks();
+    return Summarize(command, plan, progress, failures.frames(), interrupt.signal(), style, err);
 }
 
 } // namespace prismora::cli
