@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fstream>

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_error.h"
@@ -205,7 +206,7 @@ public:
 
     void Render(int frame)
     {
-        const HostImage input = ReadImageFile(plan_.input.For(frame), plan_.depth).image;
+        HostImage input = ReadImageFile(plan_.input.For(frame), plan_.depth).image;
         if (input.width() != plan_.size.width || input.height() != plan_.size.height) {
             throw UsageError(plan_.input.For(frame).string() + " is no longer " + SizeText(plan_.size));
         }
@@ -214,7 +215,8 @@ public:
             matte = ReadImageFile(plan_.matte_frames->For(frame), plan_.depth).image;
         }
         const HostImage *matte_image = matte ? &*matte : (plan_.matte_still ? &*plan_.matte_still : nullptr);
-        WriteImageFile(plan_.output.For(frame), session_.Render(input, matte_image, values_, Options(frame)));
+        WriteImageFile(plan_.output.For(frame),
+                       session_.Render(std::move(input), matte_image, values_, Options(frame)));
         if (command_.verbose) {
             std::lock_guard lock(out_mutex_);
             out_ << "wrote " << plan_.output.For(frame).string() << "\n";
