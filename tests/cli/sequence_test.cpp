@@ -209,7 +209,12 @@ TEST_F(Sequence, AnInterruptFinishesTheFramesInFlightAndLeavesNothingPartial)
         _exit(127);
     }
     // Signalled as soon as the first frame is written, as a user would press Ctrl-C.
-    for (int waited = 0; Outputs().empty() && waited < 60'000; waited += 5) {
+    const auto a_frame_written = [&] {
+        const std::vector<std::string> names = Outputs();
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string &n) { return n.rfind("out.", 0) == 0; });
+    };
+    for (int waited = 0; !a_frame_written() && waited < 60'000; waited += 5) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     kill(child, SIGINT);
