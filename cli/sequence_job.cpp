@@ -71,10 +71,11 @@ ImageFileInfo CheckOneSize(const FramePattern &pattern, const std::vector<int> &
 
 bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b)
 {
-    std::error_code ec;
-    const std::filesystem::path ca = std::filesystem::weakly_canonical(a, ec);
-    const std::filesystem::path cb = std::filesystem::weakly_canonical(b, ec);
-    return ec ? a.lexically_normal() == b.lexically_normal() : ca == cb;
+    std::error_code ea;
+    std::error_code eb;
+    const std::filesystem::path ca = std::filesystem::weakly_canonical(a, ea);
+    const std::filesystem::path cb = std::filesystem::weakly_canonical(b, eb);
+    return ea || eb ? a.lexically_normal() == b.lexically_normal() : ca == cb;
 }
 
 // What the job renders, settled before the first frame.
