@@ -3,7 +3,7 @@ PRESET ?= Release
 BUILD_DIR := build/$(PRESET)
 DEMO_DIR ?= out/demo
 
-.PHONY: all deps configure build test demo bench windows-check format clean
+.PHONY: all deps configure build test demo bench bench-sequence windows-check format clean
 
 all: build
 
@@ -28,6 +28,9 @@ bench: build
 # The Windows plug-in cross-built, checked and run under Wine (tools/windows-check.sh).
 windows-check:
 	LINUX_PRESET=$(PRESET) tools/windows-check.sh
+
+bench-sequence: build
+	$(BUILD_DIR)/bench/prismora_sequence_bench
 
 format:
 	git ls-files '*.h' '*.cpp' '*.cu' '*.cuh' | xargs clang-format -i

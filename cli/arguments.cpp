@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/cli_error.h"
+#include "cli/frame_pattern.h"
 #include "cli/utf8_path.h"
 
 namespace prismora::cli {
@@ -103,6 +104,19 @@ RenderCommand ParseRender(ArgReader &reader)
             render.legacy = true;
         } else if (arg == "-v" || arg == "--verbose") {
             render.verbose = true;
+        } else if (arg == "--keep-going") {
+            render.keep_going = true;
+        } else if (arg == "--skip-existing") {
+            render.skip_existing = true;
+        } else if (arg == "-q" || arg == "--quiet") {
+            render.quiet = true;
+        } else if (auto frames = reader.option_value(arg, "--frames")) {
+            render.frames = ParseFrameList(*frames);
+        } else if (auto jobs = reader.option_value(arg, "--jobs")) {
+            if (!ParsePositive(*jobs, render.jobs) || render.jobs > kMaxThreads) {
+                throw UsageError("--jobs must be a whole number from 1 to " + std::to_string(kMaxThreads) +
+                                 ", not \"" + *jobs + "\"");
+            }
         } else if (auto depth = reader.option_value(arg, "--depth")) {
             render.depth = ParseDepth(*depth);
         } else if (auto set = reader.option_value(arg, "--set")) {
@@ -191,7 +205,15 @@ const char *UsageText()
     return "usage:\n"
            "  prismora render INPUT OUTPUT [--depth 8|16|32] [--set NAME=VALUE]... [--matte FILE]\n"
            "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH]\n"
-           "                               [--threads N] [-v]\n"
+           "                               [--threads N (default: one per core)] [-v]\n"
+           "  prismora render IN.####.png OUT.####.png [--frames 1-240|1-240x2|1,5,9-12]\n"
+           "                               [--jobs N (frames at once, at most --threads; default: sized\n"
+           "                               to the threads and memory)]\n"
+           "                               [--keep-going] [--skip-existing] [-q|--quiet] [the options "
+           "above]\n"
+           "                               # is four padded digits (#### four too), @ one, or %04d;\n"
+           "                               without --frames, the frames found on disk; --matte takes\n"
+           "                               a sequence (M.####.png) or one still\n"
            "  prismora params              the parameters as declared to the host\n"
            "  prismora info                the effect's identity from its PiPL and its own answers\n"
            "  prismora demo [OUTDIR]       renders the built-in test card (default out/demo)\n"

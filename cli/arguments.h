@@ -24,6 +24,12 @@ struct RenderCommand {
     int32_t tile_height = 0;
     int32_t threads = 0; // the host's render threads; 0: one per core
     bool verbose = false;
+    // Sequences: INPUT and OUTPUT numbered as in.####.png (cli/frame_pattern.h).
+    std::optional<std::vector<int>> frames; // --frames; default: the input's frames on disk
+    int32_t jobs = 0;                       // frames in flight; 0: sized to the threads and memory
+    bool keep_going = false;
+    bool skip_existing = false;
+    bool quiet = false;
 };
 
 struct ParamsCommand {};

@@ -7,6 +7,7 @@
 #include "cli/cli_error.h"
 #include "cli/effect_session.h"
 #include "cli/plugin_location.h"
+#include "cli/sequence_job.h"
 #include "hostsim/host_error.h"
 
 namespace prismora::cli {
@@ -139,6 +140,9 @@ int RunCommandLine(const std::vector<std::string> &args, std::ostream &out, std:
         if (std::holds_alternative<HelpCommand>(command)) {
             out << UsageText();
         } else if (const auto *render = std::get_if<RenderCommand>(&command)) {
+            if (IsSequence(*render)) {
+                return RunSequence(*render, out, err);
+            }
             RunRender(*render, out);
         } else if (std::holds_alternative<ParamsCommand>(command)) {
             RunParams(out);

@@ -55,6 +55,13 @@ public:
     EffectAnswers answers();
     // The host's books: what the effect took and returned, and failure injection.
     hostsim::Books &books() { return host_.books(); }
+    // The host's render threads, and workers run on them (a sequence's frames
+    // in flight: see hostsim::Host::RunOnRenderThreads).
+    int render_threads() const { return host_.render_threads(); }
+    void RunOnRenderThreads(int threads, const std::function<void()> &worker)
+    {
+        host_.RunOnRenderThreads(threads, worker);
+    }
 
     // Renders input (origin (0, 0)) at its depth with the given values (by
     // parameter index) over the declared defaults; matte, when given, is the

@@ -72,9 +72,7 @@ void ReadSamples(OIIO::ImageInput &in, const std::filesystem::path &path, int nc
     FillImage(samples, nchannels, map, file_depth, image);
 }
 
-} // namespace
-
-LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
+std::unique_ptr<OIIO::ImageInput> OpenImageFile(const std::filesystem::path &path)
 {
     // Keep alpha as stored: formats with unassociated alpha are not multiplied.
     OIIO::ImageSpec config;
@@ -87,6 +85,21 @@ LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
     if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0 || spec.depth > 1) {
         throw UsageError("cannot read " + path.string() + ": not a two-dimensional image with channels");
     }
+    return in;
+}
+
+} // namespace
+
+ImageFileInfo ReadImageFileInfo(const std::filesystem::path &path)
+{
+    const std::unique_ptr<OIIO::ImageInput> in = OpenImageFile(path);
+    return {in->spec().width, in->spec().height, DepthOf(in->spec().format)};
+}
+
+LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
+{
+    const std::unique_ptr<OIIO::ImageInput> in = OpenImageFile(path);
+    const OIIO::ImageSpec &spec = in->spec();
     LoadedImage loaded;
     loaded.file_depth = DepthOf(spec.format);
     const int target = depth == 0 ? loaded.file_depth : depth;

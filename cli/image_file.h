@@ -18,6 +18,16 @@ struct LoadedImage {
 // never multiplied in or out. Throws UsageError when the file cannot be read.
 LoadedImage ReadImageFile(const std::filesystem::path &path, int depth = 0);
 
+struct ImageFileInfo {
+    int32_t width = 0;
+    int32_t height = 0;
+    int file_depth = 8;
+};
+
+// The size and depth a file declares, without reading its pixels. Throws
+// UsageError when the file cannot be read.
+ImageFileInfo ReadImageFileInfo(const std::filesystem::path &path);
+
 // Throws UsageError unless an image of that depth could be written under that
 // name: the folder exists and the extension names a format that holds RGBA at
 // that depth. Leaves no file behind.

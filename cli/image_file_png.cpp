@@ -44,7 +44,35 @@ void WriteWhole(const AtomicFile &file, const std::vector<uint8_t> &bytes)
     }
 }
 
+// Big-endian 32-bit value at p.
+uint32_t ReadBigEndian32(const unsigned char *p)
+{
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | uint32_t{p[3]};
+}
+
 } // namespace
+
+ImageFileInfo ReadImageFileInfo(const std::filesystem::path &path)
+{
+    // The signature and the IHDR chunk that every PNG starts with: 8 + 8 + 13 bytes.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw UsageError("cannot read " + path.string() + ": cannot open the file");
+    }
+    std::vector<uint8_t> head(8);
+    unsigned char ihdr[21] = {};
+    in.read(reinterpret_cast<char *>(head.data()), 8);
+    in.read(reinterpret_cast<char *>(ihdr), sizeof ihdr);
+    if (!in || !IsPng(head) || std::string(reinterpret_cast<const char *>(ihdr + 4), 4) != "IHDR") {
+        throw UsageError("cannot read " + path.string() + ": not a PNG file (this build reads PNG only)");
+    }
+    const uint32_t width = ReadBigEndian32(ihdr + 8);
+    const uint32_t height = ReadBigEndian32(ihdr + 12);
+    if (width == 0 || height == 0 || width > 0x7fffffffu || height > 0x7fffffffu) {
+        throw UsageError("cannot read " + path.string() + ": not a two-dimensional image with channels");
+    }
+    return {static_cast<int32_t>(width), static_cast<int32_t>(height), ihdr[16] == 16 ? 16 : 8};
+}
 
 LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
 {

@@ -186,7 +186,7 @@ std::vector<FrameResult> Host::RenderAll(const std::vector<FrameJob> &jobs, int 
     std::vector<FrameResult> results(jobs.size());
     std::vector<std::exception_ptr> errors(jobs.size());
     std::atomic<size_t> next{0};
-    const auto work = [&](int, long) {
+    const auto work = [&] {
         for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
             try {
                 results[i] = Render(jobs[i]);
@@ -195,13 +195,18 @@ std::vector<FrameResult> Host::RenderAll(const std::vector<FrameJob> &jobs, int 
             }
         }
     };
-    threads_.Run(std::clamp<long>(threads, 1, static_cast<long>(jobs.size())), work);
+    RunOnRenderThreads(static_cast<int>(std::min<size_t>(std::max(threads, 1), jobs.size())), work);
     for (const std::exception_ptr &e : errors) {
         if (e) {
             std::rethrow_exception(e);
         }
     }
     return results;
+}
+
+void Host::RunOnRenderThreads(int threads, const std::function<void()> &worker)
+{
+    threads_.Run(std::clamp(threads, 1, threads_.size()), [&worker](int, long) { worker(); });
 }
 
 } // namespace prismora::hostsim

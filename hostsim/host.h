@@ -15,6 +15,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,6 +115,12 @@ public:
     // Renders up to `threads` jobs at once on the host's render threads (never
     // more than it has); results in job order.
     std::vector<FrameResult> RenderAll(const std::vector<FrameJob> &jobs, int threads);
+    // Calls worker() `threads` times at once on the host's render threads (never
+    // more than it has) and returns when all have returned; the first exception
+    // is rethrown then. For callers that feed frames themselves (reading and
+    // writing files around each Render), so their frames and the effect's splits
+    // share the same threads.
+    void RunOnRenderThreads(int threads, const std::function<void()> &worker);
     int render_threads() const { return threads_.size(); }
 
     Books &books() { return books_; }

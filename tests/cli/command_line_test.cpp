@@ -1,9 +1,5 @@
 // The built program as a user runs it: exit status, one-line errors, and the
 // files it leaves. Renders go through the real plug-in in the simulated host.
-#include <sys/wait.h>
-
-#include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -12,47 +8,15 @@
 #include "cli/commands.h"
 #include "cli/image_file.h"
 #include "cli/test_card.h"
-#include "test_files.h"
+#include "run_program.h"
 
 namespace prismora::cli {
 namespace {
 
+using test::Lines;
+using test::Prismora;
+using test::RunResult;
 using test::ScratchDir;
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::filesystem::path &path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-RunResult Prismora(const ScratchDir &dir, const std::vector<std::string> &args)
-{
-    // Captured outside the scratch folder, whose contents the tests check.
-    const std::string out_path = dir.path().string() + ".stdout";
-    const std::string err_path = dir.path().string() + ".stderr";
-    std::string command = PRISMORA_TEST_CLI;
-    for (const std::string &a : args) {
-        command += " '" + a + "'";
-    }
-    const int status = std::system((command + " >'" + out_path + "' 2>'" + err_path + "'").c_str());
-    RunResult run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out_path), Slurp(err_path)};
-    std::filesystem::remove(out_path);
-    std::filesystem::remove(err_path);
-    return run;
-}
-
-size_t Lines(const std::string &text)
-{
-    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-}
 
 // A small card with structure where the default panel sits.
 void WriteInput(const std::filesystem::path &path, int depth)
