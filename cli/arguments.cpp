@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/cli_error.h"
+#include "cli/file_checks.h"
 #include "cli/utf8_path.h"
 
 namespace prismora::cli {
@@ -113,6 +114,8 @@ RenderCommand ParseRender(ArgReader &reader)
             render.assignments.push_back(ParseRenderer(*renderer));
         } else if (auto tile = reader.option_value(arg, "--tile")) {
             ParseTile(*tile, render);
+        } else if (auto memory = reader.option_value(arg, "--max-memory")) {
+            render.max_memory = ParseMemorySize(*memory);
         } else {
             throw UsageError("render: unknown option " + arg);
         }
@@ -183,6 +186,7 @@ const char *UsageText()
     return "usage:\n"
            "  prismora render INPUT OUTPUT [--depth 8|16|32] [--set NAME=VALUE]... [--matte FILE]\n"
            "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH] [-v]\n"
+           "                               [--max-memory SIZE]  (per image read, default 4G)\n"
            "  prismora params              the parameters as declared to the host\n"
            "  prismora info                the effect's identity from its PiPL and its own answers\n"
            "  prismora demo [OUTDIR]       renders the built-in test card (default out/demo)\n"

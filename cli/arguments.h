@@ -1,6 +1,7 @@
 // The command line, parsed into one of the tool's commands.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@ struct RenderCommand {
     int32_t tile_width = 0; // 0: the whole frame at once
     int32_t tile_height = 0;
     bool verbose = false;
+    uint64_t max_memory = 0; // bytes one image read may take; 0: the default
 };
 
 struct ParamsCommand {};

@@ -4,6 +4,7 @@
 #include "cli/cli_error.h"
 #include "cli/commands.h"
 #include "cli/effect_session.h"
+#include "cli/file_checks.h"
 #include "cli/image_file.h"
 #include "cli/param_values.h"
 #include "cli/plugin_location.h"
@@ -13,11 +14,16 @@ namespace prismora::cli {
 void RunRender(const RenderCommand &command, std::ostream &out)
 {
     // Everything the user got wrong is found before any pixel is rendered.
-    const LoadedImage input = ReadImageFile(command.input, command.depth);
+    RefuseSameFile(command.output, command.input, "input");
+    if (command.matte) {
+        RefuseSameFile(command.output, *command.matte, "matte");
+    }
+    const uint64_t budget = command.max_memory > 0 ? command.max_memory : kDefaultMemoryBudget;
+    const LoadedImage input = ReadImageFile(command.input, command.depth, budget);
     CheckImageOutputPath(command.output, input.image.depth());
     std::optional<HostImage> matte;
     if (command.matte) {
-        matte = ReadImageFile(*command.matte, input.image.depth()).image;
+        matte = ReadImageFile(*command.matte, input.image.depth(), budget).image;
     }
     EffectSession session(FindPlugin());
     const std::map<int, PF_ParamDef> values =
