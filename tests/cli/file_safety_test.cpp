@@ -155,13 +155,17 @@ TEST(FileSafety, AFullDiskFailsTheRenderAndKeepsTheOldOutput)
 {
     ScratchDir dir;
     WriteCard(dir / "in.png", 320, 240);
-    for (const std::string name : {"out.png", "out.tif"}) {
+    // SGI: a writer that cannot encode into memory, whose file is read back.
+    for (const std::string name : {"out.png", "out.tif", "out.sgi"}) {
         const std::string out = (dir / name).string();
         const RunResult run = RunChild(dir, {{"render", (dir / "in.png").string(), out}, 4096});
         EXPECT_TRUE(run.status == 1 || run.status == 2) << name << ": " << run.status << " " << run.err;
         EXPECT_TRUE(OneLineNaming(run, out)) << name;
         EXPECT_EQ(dir.files(), std::vector<std::string>{"in.png"}) << name;
     }
+    ASSERT_EQ(RunChild(dir, {{"render", (dir / "in.png").string(), (dir / "whole.sgi").string()}}).status, 0);
+    EXPECT_EQ(ReadImageFile(dir / "whole.sgi").image.width(), 320);
+    std::filesystem::remove(dir / "whole.sgi");
     // A good frame from an earlier render is not replaced by a broken one.
     std::filesystem::copy_file(dir / "in.png", dir / "out.png");
     const std::string before = Slurp(dir / "out.png");
