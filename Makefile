@@ -3,7 +3,8 @@ PRESET ?= Release
 BUILD_DIR := build/$(PRESET)
 DEMO_DIR ?= out/demo
 
-.PHONY: all deps configure build test demo bench bench-sequence windows-check format clean
+.PHONY: all deps configure build test demo bench bench-sequence windows-check asan tsan fuzz format clean
+FUZZ_SECONDS ?= 60
 
 all: build
 
@@ -31,6 +32,27 @@ windows-check:
 
 bench-sequence: build
 	$(BUILD_DIR)/bench/prismora_sequence_bench
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# finding stops the test that met it (build/asan).
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+# The threaded tests and the multi-frame stress under ThreadSanitizer (build/tsan).
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
+
+# The libFuzzer target (clang) from the corpus in tests/fuzz/corpus for
+# FUZZ_SECONDS; new inputs go to build/fuzz/corpus, findings to build/fuzz/findings.
+fuzz:
+	tools/install-deps.sh --fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	tools/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 format:
 	git ls-files '*.h' '*.cpp' '*.cu' '*.cuh' | xargs clang-format -i

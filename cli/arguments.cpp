@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/cli_error.h"
+#include "cli/file_checks.h"
 #include "cli/frame_pattern.h"
 #include "cli/utf8_path.h"
 
@@ -135,6 +136,8 @@ RenderCommand ParseRender(ArgReader &reader)
                 throw UsageError("--threads must be a whole number from 1 to " + std::to_string(kMaxThreads) +
                                  ", not \"" + *threads + "\"");
             }
+        } else if (auto memory = reader.option_value(arg, "--max-memory")) {
+            render.max_memory = ParseMemorySize(*memory);
         } else {
             throw UsageError("render: unknown option " + arg);
         }
@@ -206,6 +209,7 @@ const char *UsageText()
            "  prismora render INPUT OUTPUT [--depth 8|16|32] [--set NAME=VALUE]... [--matte FILE]\n"
            "                               [--renderer auto|gpu|cpu] [--legacy] [--tile WxH]\n"
            "                               [--threads N (default: one per core)] [-v]\n"
+           "                               [--max-memory SIZE]  (per image read, default 4G)\n"
            "  prismora render IN.####.png OUT.####.png [--frames 1-240|1-240x2|1,5,9-12]\n"
            "                               [--jobs N (frames at once, at most --threads; default: sized\n"
            "                               to the threads and memory)]\n"

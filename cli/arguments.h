@@ -1,12 +1,14 @@
 // The command line, parsed into one of the tool's commands.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "cli/file_checks.h"
 #include "cli/param_values.h"
 
 namespace prismora::cli {
@@ -30,6 +32,7 @@ struct RenderCommand {
     bool keep_going = false;
     bool skip_existing = false;
     bool quiet = false;
+    uint64_t max_memory = kDefaultMemoryBudget; // bytes one image read may take (--max-memory)
 };
 
 struct ParamsCommand {};

@@ -36,9 +36,9 @@ HostImage::HostImage(int32_t width, int32_t height, int depth) : width_(width), 
     bytes_.assign(row_bytes() * static_cast<size_t>(height), 0);
 }
 
-size_t HostImage::pixel_bytes() const
+size_t HostImage::PixelBytes(int depth)
 {
-    switch (depth_) {
+    switch (depth) {
     case 16:
         return sizeof(PF_Pixel16);
     case 32:

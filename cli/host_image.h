@@ -28,7 +28,8 @@ public:
     int32_t height() const { return height_; }
     int depth() const { return depth_; }
     bool empty() const { return width_ <= 0 || height_ <= 0; }
-    size_t pixel_bytes() const;
+    size_t pixel_bytes() const { return PixelBytes(depth_); }
+    static size_t PixelBytes(int depth); // 4, 8 or 16
     size_t row_bytes() const { return pixel_bytes() * static_cast<size_t>(width_); }
     uint8_t *data() { return bytes_.data(); }
     const uint8_t *data() const { return bytes_.data(); }

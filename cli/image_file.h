@@ -2,8 +2,10 @@
 // images. Files hold R, G, B, A; the host holds alpha, red, green, blue.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
+#include "cli/file_checks.h"
 #include "cli/host_image.h"
 
 namespace prismora::cli {
@@ -15,8 +17,11 @@ struct LoadedImage {
 
 // Reads the first image of a file at the given depth (0: the file's own
 // depth). A file without alpha is opaque, a one-channel file is grey; alpha is
-// never multiplied in or out. Throws UsageError when the file cannot be read.
-LoadedImage ReadImageFile(const std::filesystem::path &path, int depth = 0);
+// never multiplied in or out. Throws UsageError when the file cannot be read,
+// is not a regular file, or claims a size whose pixels would take more than
+// memory_budget bytes (checked before anything is allocated).
+LoadedImage ReadImageFile(const std::filesystem::path &path, int depth = 0,
+                          uint64_t memory_budget = kDefaultMemoryBudget);
 
 struct ImageFileInfo {
     int32_t width = 0;

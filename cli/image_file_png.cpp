@@ -34,14 +34,20 @@ void CheckPngTarget(const std::filesystem::path &path, int depth)
     }
 }
 
-void WriteWhole(const AtomicFile &file, const std::vector<uint8_t> &bytes)
+// The size a PNG file claims in its header (IHDR), read before decoding.
+void CheckClaimedSize(const std::filesystem::path &path, const std::vector<uint8_t> &bytes, int depth,
+                      uint64_t memory_budget)
 {
-    std::ofstream out(file.temp_path(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        throw UsageError("cannot write " + file.target().string() + ": the write failed");
+    if (bytes.size() < 24) {
+        return; // the decoder reports the broken file
     }
+    const auto be32 = [&bytes](size_t at) {
+        return (int64_t{bytes[at]} << 24) | (int64_t{bytes[at + 1]} << 16) | (int64_t{bytes[at + 2]} << 8) |
+               int64_t{bytes[at + 3]};
+    };
+    // The decoder's RGBA samples (up to 16 bits) and the host image.
+    CheckFitsMemory(path, be32(16), be32(20), 8 + HostImage::PixelBytes(depth == 0 ? 16 : depth),
+                    memory_budget);
 }
 
 // Big-endian 32-bit value at p.
@@ -55,6 +61,7 @@ uint32_t ReadBigEndian32(const unsigned char *p)
 ImageFileInfo ReadImageFileInfo(const std::filesystem::path &path)
 {
     // The signature and the IHDR chunk that every PNG starts with: 8 + 8 + 13 bytes.
+    RequireRegularFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw UsageError("cannot read " + path.string() + ": cannot open the file");
@@ -74,8 +81,9 @@ ImageFileInfo ReadImageFileInfo(const std::filesystem::path &path)
     return {static_cast<int32_t>(width), static_cast<int32_t>(height), ihdr[16] == 16 ? 16 : 8};
 }
 
-LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
+LoadedImage ReadImageFile(const std::filesystem::path &path, int depth, uint64_t memory_budget)
 {
+    RequireRegularFile(path);
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw UsageError("cannot read " + path.string() + ": cannot open the file");
@@ -84,6 +92,7 @@ LoadedImage ReadImageFile(const std::filesystem::path &path, int depth)
     if (!IsPng(bytes)) {
         throw UsageError("cannot read " + path.string() + ": not a PNG file (this build reads PNG only)");
     }
+    CheckClaimedSize(path, bytes, depth, memory_budget);
     PngImage png;
     try {
         png = DecodePng(bytes);
@@ -107,14 +116,14 @@ void CheckImageOutputPath(const std::filesystem::path &path, int depth)
     CheckPngTarget(path, depth);
     // A one-pixel file written beside the target and removed again.
     AtomicFile probe(path);
-    WriteWhole(probe, EncodePng(std::vector<uint8_t>(8, 0), 1, 1, depth));
+    probe.Write(EncodePng(std::vector<uint8_t>(8, 0), 1, 1, depth));
 }
 
 void WriteImageFile(const std::filesystem::path &path, const HostImage &image)
 {
     CheckPngTarget(path, image.depth());
     AtomicFile file(path);
-    WriteWhole(file, EncodePng(FileSamples(image), image.width(), image.height(), image.depth()));
+    file.Write(EncodePng(FileSamples(image), image.width(), image.height(), image.depth()));
     file.Commit();
 }
 

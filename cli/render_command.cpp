@@ -5,6 +5,7 @@
 #include "cli/cli_error.h"
 #include "cli/commands.h"
 #include "cli/effect_session.h"
+#include "cli/file_checks.h"
 #include "cli/image_file.h"
 #include "cli/param_values.h"
 #include "cli/plugin_location.h"
@@ -14,11 +15,15 @@ namespace prismora::cli {
 void RunRender(const RenderCommand &command, std::ostream &out)
 {
     // Everything the user got wrong is found before any pixel is rendered.
-    LoadedImage input = ReadImageFile(command.input, command.depth);
+    RefuseSameFile(command.output, command.input, "input");
+    if (command.matte) {
+        RefuseSameFile(command.output, *command.matte, "matte");
+    }
+    LoadedImage input = ReadImageFile(command.input, command.depth, command.max_memory);
     CheckImageOutputPath(command.output, input.image.depth());
     std::optional<HostImage> matte;
     if (command.matte) {
-        matte = ReadImageFile(*command.matte, input.image.depth()).image;
+        matte = ReadImageFile(*command.matte, input.image.depth(), command.max_memory).image;
     }
     EffectSession session(FindPlugin(), hostsim::GpuDeviceChoice::kCudaIfPresent, command.threads);
     const std::map<int, PF_ParamDef> values =

@@ -132,7 +132,7 @@ SequencePlan MakePlan(const RenderCommand &command)
     if (plan.matte_frames) {
         CheckOneSize(*plan.matte_frames, plan.frames);
     } else if (command.matte) {
-        plan.matte_still = ReadImageFile(*command.matte, plan.depth).image;
+        plan.matte_still = ReadImageFile(*command.matte, plan.depth, command.max_memory).image;
     }
     CheckImageOutputPath(output->For(plan.frames.front()), plan.depth);
     return plan;
@@ -207,13 +207,13 @@ public:
 
     void Render(int frame)
     {
-        HostImage input = ReadImageFile(plan_.input.For(frame), plan_.depth).image;
+        HostImage input = ReadImageFile(plan_.input.For(frame), plan_.depth, command_.max_memory).image;
         if (input.width() != plan_.size.width || input.height() != plan_.size.height) {
             throw UsageError(plan_.input.For(frame).string() + " is no longer " + SizeText(plan_.size));
         }
         std::optional<HostImage> matte;
         if (plan_.matte_frames) {
-            matte = ReadImageFile(plan_.matte_frames->For(frame), plan_.depth).image;
+            matte = ReadImageFile(plan_.matte_frames->For(frame), plan_.depth, command_.max_memory).image;
         }
         const HostImage *matte_image = matte ? &*matte : (plan_.matte_still ? &*plan_.matte_still : nullptr);
         WriteImageFile(plan_.output.For(frame),

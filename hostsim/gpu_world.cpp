@@ -10,16 +10,6 @@ namespace {
 
 constexpr size_t kPixelBytes = 16;
 
-// Greater than 1 gives 1, below 0 gives 0, a NaN passes (as the CPU's float clamp).
-float ClampUnit(float v)
-{
-    return v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v);
-}
-float NonNegative(float v)
-{
-    return v > 0.0f ? v : 0.0f;
-}
-
 } // namespace
 
 std::unique_ptr<GpuWorld> GpuWorld::Create(GpuDevice &device, A_long width, A_long height, A_long pitch,
@@ -101,16 +91,12 @@ World GpuWorld::Download(PixelFormat format) const
                           width * kPixelBytes, static_cast<size_t>(pf_.height))) {
         throw HostError("copying a GPU frame back from the device failed");
     }
-    const bool is_float = format == PixelFormat::kArgb128;
     for (A_long y = 0; y < pf_.height; ++y) {
         const float *row = rows.data() + static_cast<size_t>(y) * width * 4;
         for (A_long x = 0; x < pf_.width; ++x) {
             const float *p = row + static_cast<size_t>(x) * 4;
-            FloatArgb v{p[3], p[2], p[1], p[0]};
-            if (is_float) {
-                v = {ClampUnit(v.alpha), NonNegative(v.red), NonNegative(v.green), NonNegative(v.blue)};
-            }
-            out.Set(x, y, v); // 8 and 16 bits: clamped and rounded half up
+            // Float as the effect wrote it; 8 and 16 bits clamped and rounded half up.
+            out.Set(x, y, {p[3], p[2], p[1], p[0]});
         }
     }
     return out;

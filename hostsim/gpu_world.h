@@ -35,9 +35,9 @@ public:
     A_long pitch() const { return pf_.rowbytes / 16; }
     size_t bytes() const;
 
-    // The pixels in a host world of `format`, packed as the CPU renderer packs
-    // them: 8 and 16 bits clamped to 0..1 and rounded half up, float with
-    // alpha clamped to 0..1 and colour at least 0. Throws HostError when the
+    // The pixels in a host world of `format`: 8 and 16 bits clamped to 0..1
+    // and rounded half up, float exactly as the effect wrote them (the host
+    // hands an effect's float output on unchanged). Throws HostError when the
     // copy from the device fails.
     World Download(PixelFormat format) const;
 

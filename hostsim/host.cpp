@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 #include "hostsim/call_context.h"
@@ -36,10 +38,41 @@ PiPL CheckedPiPL(const std::filesystem::path &library)
     return pipl;
 }
 
+// After Effects always runs with TEMP set, and the plug-in keeps its log
+// there (else in the current folder). Where the environment has none, the
+// system's temporary folder is given, once, before any plug-in is loaded and
+// any frame renders (the environment is not safe to change while other
+// threads read it).
+void ProvideTempFolder()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        std::error_code ec;
+#ifdef _WIN32
+        const wchar_t *temp = _wgetenv(L"TEMP");
+        if (temp == nullptr || temp[0] == 0) {
+            const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+            if (!ec) {
+                _wputenv_s(L"TEMP", dir.c_str());
+            }
+        }
+#else
+        const char *temp = std::getenv("TEMP");
+        if (temp == nullptr || temp[0] == 0) {
+            const std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+            if (!ec) {
+                setenv("TEMP", dir.c_str(), 1);
+            }
+        }
+#endif
+    });
+}
+
 } // namespace
 
 Host::Host(const std::filesystem::path &library, HostOptions options)
-    : options_(options), pipl_(CheckedPiPL(library)), library_(library), threads_(options.threads)
+    : options_((ProvideTempFolder(), options)), pipl_(CheckedPiPL(library)), library_(library),
+      threads_(options.threads)
 {
     entry_ = reinterpret_cast<PF_FilterProc>(library_.Symbol(pipl_.entry_point.c_str()));
     if (!entry_) {

@@ -73,6 +73,8 @@ class Host {
 public:
     // Loads the library and its PiPL (hostsim/plugin_pipl.h), checks kind "eFKT"
     // and entry point "EffectMain", and finds the entry. Throws HostError.
+    // The first host of a process sets TEMP to the system's temporary folder
+    // when the environment has none, as After Effects always has one.
     explicit Host(const std::filesystem::path &library, HostOptions options = {});
     ~Host();
     Host(const Host &) = delete;

@@ -131,6 +131,9 @@ void World::Set(A_long x, A_long y, const FloatArgb &v)
 World World::Clone(WorldLayout layout) const
 {
     World out(width(), height(), format_, layout, Fill::kNone);
+    if (out.empty()) {
+        return out; // 0 x N and N x 0 hold no pixels
+    }
     const size_t row = static_cast<size_t>(width()) * static_cast<size_t>(BytesPerPixel(format_));
     for (A_long y = 0; y < height(); ++y) {
         std::memcpy(out.PixelBytes(0, y), PixelBytes(0, y), row);

@@ -6,6 +6,7 @@
 #   tools/install-deps.sh            the Linux build and its tests
 #   tools/install-deps.sh --windows  also the Windows cross-build and its run
 #                                    under Wine (make windows-check)
+#   tools/install-deps.sh --fuzz     also clang and its libFuzzer runtime (make fuzz)
 set -euo pipefail
 
 packages=(
@@ -19,6 +20,9 @@ packages=(
   libopenimageio-dev
   clang-format
   pkgconf
+  libasan8
+  libubsan1
+  libtsan2
 )
 
 case "${1:-}" in
@@ -33,8 +37,14 @@ case "${1:-}" in
       python3
     )
     ;;
+  --fuzz)
+    packages+=(
+      clang-14
+      libclang-rt-14-dev
+    )
+    ;;
   *)
-    echo "usage: tools/install-deps.sh [--windows]" >&2
+    echo "usage: tools/install-deps.sh [--windows|--fuzz]" >&2
     exit 2
     ;;
 esac

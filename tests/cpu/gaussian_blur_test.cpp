@@ -20,8 +20,10 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 bool SameBits(const FloatImage &a, const FloatImage &b)
 {
+    // Empty images have no buffer; memcmp must not see their null pointers.
     return a.width == b.width && a.height == b.height && a.pixels.size() == b.pixels.size() &&
-           std::memcmp(a.pixels.data(), b.pixels.data(), a.pixels.size() * sizeof(FloatPixel)) == 0;
+           (a.pixels.empty() ||
+            std::memcmp(a.pixels.data(), b.pixels.data(), a.pixels.size() * sizeof(FloatPixel)) == 0);
 }
 
 // Size, symmetry and sum of each kernel, and the quoted weights (index, value).

@@ -1,0 +1,114 @@
+// Many frames at once: 16 frames with random settings (every parameter, the
+// matte, tiles, the plain render and, on the emulated device, the GPU path)
+// rendered on 16 host threads together must equal the same frames rendered
+// one by one. Run under ThreadSanitizer by `make tsan`.
+#include <random>
+
+#include "e2e_fixture.h"
+
+namespace prismora::e2e {
+namespace {
+
+constexpr int kFrames = 16;
+
+// Random values inside every parameter's slider range (the blur kept short so
+// that a sanitizer build stays quick).
+void RandomSettings(std::mt19937 &rng, FrameJob &job, const World &matte)
+{
+    ParamSet &params = job.params;
+    const auto uniform = [&rng](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    for (PF_ParamIndex i = 1; i < params.size(); ++i) {
+        const PF_ParamDef &def = params.def(i);
+        switch (def.param_type) {
+        case PF_Param_FLOAT_SLIDER: {
+            const double lo = def.u.fs_d.slider_min;
+            const double hi = i == kParamBlurIntensity ? 30.0 : def.u.fs_d.slider_max;
+            params.SetFloat(i, uniform(lo, std::max(hi, lo)));
+            break;
+        }
+        case PF_Param_POPUP:
+            params.SetPopup(i, std::uniform_int_distribution<A_long>(1, def.u.pd.num_choices)(rng));
+            break;
+        case PF_Param_POINT:
+            params.SetPoint(i, static_cast<PF_Fixed>(uniform(0.0, job.input->width()) * 65536.0),
+                            static_cast<PF_Fixed>(uniform(0.0, job.input->height()) * 65536.0));
+            break;
+        case PF_Param_COLOR:
+            params.SetColor(i, {static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng()),
+                                static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng())});
+            break;
+        case PF_Param_CHECKBOX:
+            params.SetCheckbox(i, rng() % 2 == 0);
+            break;
+        case PF_Param_LAYER:
+            params.SetLayer(i, rng() % 2 == 0 ? &matte : nullptr);
+            break;
+        default:
+            break;
+        }
+    }
+    switch (rng() % 4) {
+    case 0:
+        job.tile_width = 17 + static_cast<A_long>(rng() % 30);
+        job.tile_height = 11 + static_cast<A_long>(rng() % 30);
+        break;
+    case 1:
+        job.path = RenderPath::kLegacy;
+        break;
+    default:
+        job.path = RenderPath::kGpuWhenPossible; // the CPU where the host has no device
+        break;
+    }
+}
+
+void StressFrames(Host &host, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    const int depths[] = {8, 16, 32};
+    std::vector<World> inputs;
+    std::vector<World> mattes;
+    for (int depth : depths) {
+        const PixelFormat format = hostsim::FormatForDepth(depth);
+        inputs.push_back(PatternWorld(64, 48, format));
+        mattes.push_back(EllipseMatte(64, 48, format, 30.0f, 22.0f, 20.0f, 14.0f));
+    }
+    std::vector<FrameJob> jobs;
+    for (int i = 0; i < kFrames; ++i) {
+        const size_t d = rng() % 3;
+        FrameJob job = host.NewFrame(inputs[d], depths[d]);
+        RandomSettings(rng, job, mattes[d]);
+        jobs.push_back(std::move(job));
+    }
+    host.books().Reset();
+    const std::vector<FrameResult> together = host.RenderAll(jobs, kFrames);
+    ASSERT_EQ(together.size(), jobs.size());
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        SCOPED_TRACE("frame " + std::to_string(i) + " of seed " + std::to_string(seed));
+        const FrameResult alone = host.Render(jobs[i]);
+        EXPECT_EQ(together[i].err, alone.err);
+        EXPECT_EQ(together[i].path, alone.path);
+        EXPECT_TRUE(SameFrame(together[i].output, alone.output));
+    }
+    const std::vector<std::string> imbalances = host.books().Imbalances();
+    EXPECT_TRUE(imbalances.empty()) << ::testing::PrintToString(imbalances);
+}
+
+TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
+{
+    StressFrames(SharedHost(), 20261207u);
+}
+
+TEST(MultiFrameStress, SixteenRandomFramesAtOnceOnTheEmulatedDevice)
+{
+    hostsim::HostOptions options;
+    options.gpu_device = hostsim::GpuDeviceChoice::kEmulated;
+    Host host(PRISMORA_E2E_EMULATED_PLUGIN, options);
+    host.Start();
+    ASSERT_NE(host.AcceptedGpuOffer(), nullptr);
+    StressFrames(host, 7u);
+}
+
+} // namespace
+} // namespace prismora::e2e
