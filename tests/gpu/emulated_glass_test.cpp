@@ -1,10 +1,7 @@
-// The blur and glass launchers on the emulated device: the launch grid, the CPU
-// shader's pixels within rounding over random settings, and the device's own
-// order where the two differ. The primitives' differences are in
-// tests/model/glass_policy_test.cpp; whole frames through the simulated host
-// are compared with the CPU's in tests/hostsim.
-#include <cmath>
-#include <random>
+// The blur and glass launchers on the emulated device: the launch grid, the row
+// padding, and the device's own order where it differs from the CPU. The
+// primitives' differences are in tests/model/glass_policy_test.cpp; whole frames
+// through the simulated host are compared with the CPU's in tests/hostsim.
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -32,7 +29,7 @@ const EffectSettings kPanel{
     .center_x = 30.0f, .center_y = 22.0f, .glass_width = 40.0f, .glass_height = 30.0f, .corner_radius = 8.0f};
 
 // The composite of src (and optional blurred frames) into a frame whose rows
-// are two pixels wider than the output.
+// are two pixels wider than the output; the kernel must leave that padding alone.
 BgraFrame Composite(TPCudaPrismoraParams p, const BgraFrame &src, const BgraFrame *half = nullptr,
                     const BgraFrame *full = nullptr)
 {
@@ -44,73 +41,12 @@ BgraFrame Composite(TPCudaPrismoraParams p, const BgraFrame &src, const BgraFram
     EXPECT_EQ(LaunchGlassComposite(src.data(), half != nullptr ? half->data() : nullptr,
                                    full != nullptr ? full->data() : nullptr, nullptr, dst.data(), &p),
               cudaSuccess);
+    for (int y = 0; y < p.out_height; ++y) {
+        for (int x = p.out_width; x < dst.pitch(); ++x) {
+            EXPECT_EQ(dst.Get(x, y).red, kUntouched) << "row padding " << x << "," << y;
+        }
+    }
     return dst;
-}
-
-// Random panels (partly off the frame), views and controls; padded frames of
-// different pitches, whose padding the kernel leaves alone. Where the two renderers' rules differ (band
-// floors, the millionth thresholds) nothing visible changes, so every pixel stays within the rounding of
-// fused mixes.
-TEST(EmulatedGlass, RandomSettingsMatchTheCpuShader)
-{
-    std::mt19937 rng(8);
-    const auto uniform = [&rng](float lo, float hi) {
-        return std::uniform_real_distribution<float>(lo, hi)(rng);
-    };
-    const FloatImage image = PatternImage(kWidth, kHeight, 5);
-    test::TestWorld<PF_PixelFloat> input(kWidth, kHeight);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            input.SetFloat(x, y, image.pixels[static_cast<size_t>(y) * kWidth + x]);
-        }
-    }
-    for (int trial = 0; trial < 16; ++trial) {
-        EffectSettings s;
-        s.quality = 1 + trial % 3;
-        s.debug_view = trial % 8 < 5 ? kDebugOff : kDebugOff + 1 + trial % 4;
-        s.amount = uniform(0.05f, 2.0f);
-        s.opacity = uniform(0.05f, 1.0f);
-        s.center_x = uniform(-10.0f, 74.0f);
-        s.center_y = uniform(-10.0f, 58.0f);
-        s.glass_width = uniform(8.0f, 80.0f);
-        s.glass_height = uniform(8.0f, 60.0f);
-        s.corner_radius = uniform(0.0f, 40.0f);
-        s.distortion_scale = uniform(0.0f, 1.5f);
-        s.edge_range = uniform(0.0f, 1.0f);
-        s.blur_intensity = uniform(0.0f, 60.0f);
-        s.chromatic_shift = uniform(0.0f, 12.0f);
-        s.chromatic_range = uniform(0.0f, 1.0f);
-        s.tint_multiplier = uniform(0.0f, 2.0f);
-        s.color_amount = uniform(0.0f, 1.0f);
-        s.glass_color[1] = uniform(0.0f, 1.0f);
-        s.glass_color[2] = uniform(0.0f, 1.0f);
-        s.glass_color[3] = uniform(0.0f, 1.0f);
-        s.edge_visibility = uniform(0.0f, 2.0f);
-        s.clamp_edges = trial % 2 == 1;
-        SCOPED_TRACE(testing::Message() << "trial " << trial);
-
-        const float radius = BlurStrength(s);
-        const FloatImage half = GaussianBlur(image, radius * 0.5f, s.quality, s.clamp_edges);
-        const FloatImage full = GaussianBlur(image, radius, s.quality, s.clamp_edges);
-        const BgraFrame half_frame = BgraFrame::FromImage(half, 1);
-        const BgraFrame full_frame = BgraFrame::FromImage(full, 4);
-        const BgraFrame gpu = Composite(ParamsFor(s, kWidth, kHeight, radius > 0.001f),
-                                        BgraFrame::FromImage(image, 3), &half_frame, &full_frame);
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                const FloatPixel c = ShadeGlassPixel<PF_PixelFloat>(
-                    input.world(), s, nullptr, &half, &full, static_cast<float>(x), static_cast<float>(y));
-                const FloatPixel g = gpu.Get(x, y);
-                const float d =
-                    std::fmax(std::fmax(std::fabs(c.alpha - g.alpha), std::fabs(c.red - g.red)),
-                              std::fmax(std::fabs(c.green - g.green), std::fabs(c.blue - g.blue)));
-                ASSERT_LE(d, 2e-5f) << "pixel " << x << "," << y;
-            }
-            for (int x = kWidth; x < gpu.pitch(); ++x) {
-                ASSERT_EQ(gpu.Get(x, y).red, kUntouched) << "row padding " << x << "," << y;
-            }
-        }
-    }
 }
 
 // The device draws a debug view before it looks at amount and opacity; the

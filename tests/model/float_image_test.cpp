@@ -86,27 +86,6 @@ template <typename Pixel> class FloatImageDepthTest : public ::testing::Test {
 };
 TYPED_TEST_SUITE(FloatImageDepthTest, test::PixelTypes);
 
-// Padded, offset and bottom-up worlds: every pixel lands at y * width + x and
-// nothing of the padding (filled with 0xCD) is read. Float values outside 0..1 stay.
-TYPED_TEST(FloatImageDepthTest, ConvertsEveryLayoutRowByRow)
-{
-    for (const WorldLayout layout :
-         {WorldLayout{}, WorldLayout{12, 5, -7, false}, WorldLayout{8, 0, 0, true}}) {
-        TestWorld<TypeParam> world(5, 3, layout);
-        for (A_long i = 0; i < 15; ++i) {
-            const float v = static_cast<float>(i) / 16.0f;
-            world.SetFloat(i % 5, i / 5, {v, 3.0f - v, v * 0.5f - 0.25f, 0.75f});
-        }
-        const FloatImage image = ToFloatImage<TypeParam>(world.world());
-        ASSERT_TRUE(image.IsUsable());
-        ASSERT_EQ(image.width, 5);
-        for (A_long i = 0; i < 15; ++i) {
-            EXPECT_TRUE(test::SameBits(image.pixels[static_cast<size_t>(i)], world.GetFloat(i % 5, i / 5)))
-                << i;
-        }
-    }
-}
-
 TYPED_TEST(FloatImageDepthTest, AlphaReadsInsideOnlyAndFromTheRightRow)
 {
     TestWorld<TypeParam> world(3, 2, WorldLayout{8, 4, 4, true});

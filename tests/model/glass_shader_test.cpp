@@ -104,25 +104,6 @@ template <typename Pixel> class UniformGrey : public ::testing::Test {
 };
 TYPED_TEST_SUITE(UniformGrey, test::PixelTypes);
 
-TYPED_TEST(UniformGrey, RimLightOnAnOpaqueGreyLayer)
-{
-    Shader<TypeParam> shader;
-    shader.world.Fill({1.0f, 0.5f, 0.5f, 0.5f});
-    const float g = shader.world.GetFloat(0, 0).red; // 0.5 as this depth stores it
-    const FloatImage blurred = UniformImage(1000, 600, {1.0f, g, g, g});
-    shader.half = &blurred;
-    shader.full = &blurred;
-    const EffectSettings settings = PanelSettings();
-
-    const FloatPixel near = shader.At(618.0f, 300.0f, settings);
-    EXPECT_EQ(near.alpha, 1.0f);
-    EXPECT_NEAR(near.red, g + 0.0513f, kFourDecimals); // 0.5513 at 0.5
-    EXPECT_EQ(near.green, near.red);
-    EXPECT_EQ(near.blue, near.red);
-    EXPECT_NEAR(shader.At(628.0f, 300.0f, settings).green, g + 0.1576f, kFourDecimals); // 0.6576
-    EXPECT_FLOAT_EQ(shader.At(500.0f, 300.0f, settings).blue, g);
-}
-
 TYPED_TEST(UniformGrey, NothingToDrawPassesTheSourceThrough)
 {
     Shader<TypeParam> shader;
