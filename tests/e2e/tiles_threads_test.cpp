@@ -1,5 +1,5 @@
-// How the host splits work must not change a frame: tiles agree with the whole
-// frame, and frames rendered on several threads at once equal serial ones.
+// How the host splits a frame into tiles must not change it: tiles agree with
+// the whole frame (several frames at once: multi_frame_stress_test.cpp).
 #include "e2e_fixture.h"
 #include "model/shape_field.h"
 
@@ -54,36 +54,6 @@ TYPED_TEST(Split, TilesAgreeWithTheWholeFrame)
                                 [&](A_long x, A_long y) { return !on_panel(x, y); }),
                   0.0);
         EXPECT_LE(MaxDifference(tiled.output, whole.output, unit, on_panel), this->kBits == 32 ? 1e-5 : 1.0);
-    }
-    this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Split, FramesOnSeveralThreadsEqualFramesOneByOne)
-{
-    const World input = PatternWorld(112, 72, this->kFormat);
-    const World matte = EllipseMatte(112, 72, this->kFormat, 56.0f, 36.0f, 30.0f, 20.0f);
-    std::vector<FrameJob> jobs;
-    for (int i = 0; i < 6; ++i) {
-        FrameJob job = this->NewFrame(input);
-        TestFixture::SmallPanel(job, 50.0 + 8.0 * i, 40.0);
-        job.params.SetFloat(kParamBlurIntensity, 10.0 * i);
-        if (i % 3 == 2) {
-            job.params.SetPopup(kParamGlassMode, 2);
-            job.params.SetLayer(kParamAlphaMatte, &matte);
-        }
-        if (i == 4) {
-            job.tile_width = 41;
-            job.tile_height = 29;
-        }
-        jobs.push_back(std::move(job));
-    }
-    const std::vector<FrameResult> together = this->host().RenderAll(jobs, 3);
-    ASSERT_EQ(together.size(), jobs.size());
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        SCOPED_TRACE(i);
-        const FrameResult alone = this->host().Render(jobs[i]);
-        ASSERT_EQ(together[i].err, PF_Err_NONE);
-        EXPECT_TRUE(SameFrame(together[i].output, alone.output));
     }
     this->ExpectBalancedBooks();
 }
