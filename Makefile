@@ -51,7 +51,7 @@ tsan: deps
 fuzz:
 	tools/install-deps.sh --fuzz
 	cmake --preset fuzz
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz --target prismora_fuzz
 	tools/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 format:
