@@ -101,9 +101,7 @@ TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
 
 TEST(MultiFrameStress, SixteenRandomFramesAtOnceOnTheEmulatedDevice)
 {
-    hostsim::HostOptions options;
-    options.gpu_device = hostsim::GpuDeviceChoice::kEmulated;
-    Host host(PRISMORA_E2E_EMULATED_PLUGIN, options);
+    Host host(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
     host.Start();
     ASSERT_NE(host.AcceptedGpuOffer(), nullptr);
     StressFrames(host, 7u);

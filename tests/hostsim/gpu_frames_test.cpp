@@ -54,11 +54,9 @@ protected:
 
     void MakeHost(GpuDeviceChoice device, const char *library = HOSTSIM_PRISMORA_EMULATED_EFFECT)
     {
-        HostOptions options;
-        options.gpu_device = device;
-        options.row_padding_bytes = 12;
-        options.gpu_row_padding_pixels = 3; // the effect must use the pitch, not the width
-        host_ = std::make_unique<Host>(library, options);
+        // Padded GPU rows: the effect must use the pitch, not the width.
+        host_ = std::make_unique<Host>(
+            library, HostOptions{.row_padding_bytes = 12, .gpu_device = device, .gpu_row_padding_pixels = 3});
         host_->Start();
     }
 
