@@ -110,8 +110,8 @@ TEST(FileSafety, OutputsNeverReplaceInputsLinksOrReadOnlyFiles)
     std::filesystem::copy_file(dir / "in.png", dir / "kept.png");
     std::filesystem::permissions(dir / "kept.png", std::filesystem::perms::owner_read);
     // The input, a link to it, a hard link to the matte, a read-only file, a folder closed to new files.
-    for (const std::string out : {in, (dir / "in-link.png").string(), (dir / "matte-hard.png").string(),
-                                  (dir / "kept.png").string(), std::string("/proc/self/out.png")}) {
+    for (const std::string &out : {in, (dir / "in-link.png").string(), (dir / "matte-hard.png").string(),
+                                   (dir / "kept.png").string(), std::string("/proc/self/out.png")}) {
         const RunResult run = Prismora(dir, {"render", in, out, "--matte", (dir / "matte.png").string()});
         EXPECT_EQ(run.status, 2) << out << " " << run.err;
         EXPECT_TRUE(OneLineNaming(run, out));
