@@ -32,50 +32,22 @@ TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
     setenv("PRISMORA_PLUGIN", PRISMORA_TEST_PLUGIN, 1);
     WriteInput(dir / "in.png", 8);
     std::ofstream(dir / "junk.png") << "not an image";
-    const std::string in = (dir / "in.png").string();
-    const std::string out = (dir / "out.png").string();
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {"paint", in, out},
-        {"params", "extra"},
-        {"info", "--verbose"},
-        {"demo", "a", "b"},
-        {"demo", "--fast"},
-        {"render", in},
-        {"render", "", out},
-        {"render", in, out, "third.png"},
-        {"render", in, out, "--bogus"},
-        {"render", in, out, "--depth"},
-        {"render", in, out, "--depth", "24"},
-        {"render", in, out, "--depth=f"},
-        {"render", in, out, "--renderer", "quantum"},
-        {"render", in, out, "--tile", "0x64"},
-        {"render", in, out, "--tile", "64"},
-        {"render", in, out, "--tile", "64x-1"},
-        {"render", in, out, "--tile", "64x64x2"},
-        {"render", in, out, "--legacy", "--tile", "64x64"},
-        {"render", in, out, "--threads", "0"},
-        {"render", in, out, "--threads=-2"},
-        {"render", in, out, "--threads", "many"},
-        {"render", in, out, "--matte="},
-        {"render", (dir / "missing.png").string(), out},
-        {"render", (dir / "junk.png").string(), out},
-        {"render", in, (dir / "no" / "out.png").string()},
-        {"render", in, (dir / "out.nosuchformat").string()},
-        {"render", in, (dir / "out.exr").string()}, // 8-bit samples
-        {"render", in, out, "--depth", "32"},
-        {"render", in, out, "--matte", (dir / "missing.png").string()},
-        {"render", in, out, "--set", "amount"},
-        {"render", in, out, "--set", "=5"},
-        {"render", in, out, "--set", "amout=50"},
-        {"render", in, out, "--set", "alpha_matte_layer=1"},
-        {"render", in, out, "--set", "amount=fifty"},
-    };
-    for (const auto &args : cases) {
-        std::string line;
-        for (const auto &a : args) {
-            line += a + " ";
-        }
+    // Whole command lines, then options after "render @in.png @out.png"; out.exr: 8-bit samples there.
+    std::vector<std::string> cases =
+        test::Cases("|paint @in.png @out.png|params extra|info --verbose|demo a b|"
+                    "demo --fast|render @in.png|render '' @out.png|"
+                    "render @missing.png @out.png|render @junk.png @out.png|"
+                    "render @in.png @no/out.png|render @in.png @out.nosuchformat|"
+                    "render @in.png @out.exr");
+    for (const std::string &options : test::Cases(
+             "third.png|--bogus|--depth|--depth 24|--depth=f|--renderer quantum|--tile 0x64|--tile 64|"
+             "--tile 64x-1|--tile 64x64x2|--legacy --tile 64x64|--threads 0|--threads=-2|--threads many|"
+             "--matte=|--depth 32|--matte @missing.png|--set amount|--set =5|--set amout=50|"
+             "--set alpha_matte_layer=1|--set amount=fifty")) {
+        cases.push_back("render @in.png @out.png " + options);
+    }
+    for (const std::string &line : cases) {
+        const std::vector<std::string> args = test::Words(dir.path(), line);
         std::ostringstream stdout_text;
         std::ostringstream stderr_text;
         EXPECT_EQ(RunCommandLine(args, stdout_text, stderr_text), 2) << line << "\n" << stderr_text.str();
@@ -87,10 +59,8 @@ TEST(CommandLine, BadInputExitsTwoWithOneLineAndWritesNothing)
     std::filesystem::remove(dir / "junk.png");
 
     // The program itself, finding the plug-in on its own.
-    for (const std::vector<std::string> &args :
-         {std::vector<std::string>{"render", in},
-          std::vector<std::string>{"render", in, out, "--set", "amount=-1"}}) {
-        const RunResult run = Prismora(dir, args);
+    for (const char *line : {"render @in.png", "render @in.png @out.png --set amount=-1"}) {
+        const RunResult run = Prismora(dir, test::Words(dir.path(), line));
         EXPECT_EQ(run.status, 2) << run.err;
         EXPECT_EQ(Lines(run.err), 1u) << run.err;
         EXPECT_EQ(dir.files(), std::vector<std::string>{"in.png"});

@@ -64,15 +64,7 @@ protected:
     }
     std::string In(const std::string &pattern = "in.####.png") const { return (dir_ / pattern).string(); }
     std::string Out() const { return (dir_ / "out" / "out.####.png").string(); }
-    std::vector<std::string> Outputs() const
-    {
-        std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(dir_ / "out")) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Outputs() const { return dir_.files("out"); }
     std::vector<std::string> OutputsOf(const std::vector<int> &frames) const
     {
         std::vector<std::string> names;
@@ -160,29 +152,15 @@ TEST_F(Sequence, BadInputIsRefusedBeforeAnyFrameRenders)
     WriteFrames(dir_.path(), "m", {1, 2});
     WriteFrames(dir_.path(), "m", {3}, 32, 32);
     std::filesystem::create_directory(dir_ / "out");
-    const std::string in = In();
-    const std::string out = Out();
-    const std::vector<std::vector<std::string>> cases = {
-        {In("none.####.png"), out},
-        {In("none.####.png"), out, "--frames", "1-3"},
-        {In("odd.####.png"), out},
-        {in, out, "--matte", In("m.####.png")},
-        {in, (dir_ / "out" / "out.png").string()},
-        {in, out, "--frames", "3-1"},
-        {in, out, "--frames", "1-3x-1"},
-        {In(Numbered("in", 1)), out, "--frames", "1-3"},
-        {in, out, "--jobs", "0"},
-        {in, In()},
-        {in, (dir_ / "missing" / "out.####.png").string()},
-        {in, (dir_ / "out" / "out.####.exr").string()},
-        {in, out, "--set", "amount=fifty"},
-    };
-    for (const auto &args : cases) {
-        std::string line;
-        for (const auto &a : args) {
-            line += a + " ";
-        }
-        const RunResult run = Run(args);
+    for (const std::string &line : test::Cases(
+             "@none.####.png @out/out.####.png|@none.####.png @out/out.####.png --frames 1-3|"
+             "@odd.####.png @out/out.####.png|@in.####.png @out/out.####.png --matte @m.####.png|"
+             "@in.####.png @out/out.png|@in.####.png @out/out.####.png --frames 3-1|"
+             "@in.####.png @out/out.####.png --frames 1-3x-1|@in.0001.png @out/out.####.png --frames 1-3|"
+             "@in.####.png @out/out.####.png --jobs 0|@in.####.png @in.####.png|"
+             "@in.####.png @missing/out.####.png|@in.####.png @out/out.####.exr|"
+             "@in.####.png @out/out.####.png --set amount=fifty")) {
+        const RunResult run = Run(test::Words(dir_.path(), line));
         EXPECT_EQ(run.status, 2) << line << "\n" << run.err;
         EXPECT_EQ(test::Lines(run.err), 1u) << line << "\n" << run.err;
         EXPECT_TRUE(Outputs().empty()) << line;

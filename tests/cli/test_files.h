@@ -28,11 +28,11 @@ public:
     ~ScratchDir() { std::filesystem::remove_all(path_); }
     const std::filesystem::path &path() const { return path_; }
     std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
-    // Every file name in the folder, sorted, to prove nothing was left behind.
-    std::vector<std::string> files() const
+    // Every file name in the folder (or a folder inside it), sorted, to prove nothing was left behind.
+    std::vector<std::string> files(const std::string &folder = "") const
     {
         std::vector<std::string> names;
-        for (const auto &entry : std::filesystem::directory_iterator(path_)) {
+        for (const auto &entry : std::filesystem::directory_iterator(path_ / folder)) {
             names.push_back(entry.path().filename().string());
         }
         std::sort(names.begin(), names.end());

@@ -111,14 +111,19 @@ inline EffectSettings SettingsFor(const ParamSet &params, const World &layer)
     return ReadEffectSettings(table.data());
 }
 
-// The shader's results for rect (layer coordinates) on these worlds.
-template <typename Pixel>
-World ReferenceFrame(const World &input, const World *matte_world, const EffectSettings &settings,
-                     const PF_LRect &rect)
+// The reference for a frame rendered as one request: the shader's results on
+// the input (and matte) exactly as the host delivered them to the effect.
+template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameResult &frame)
 {
+    EXPECT_EQ(frame.tiles.size(), 1u);
+    const hostsim::TileReport &tile = frame.tiles.at(0);
+    const World input = job.input->Crop(tile.checkouts.at(0).delivered);
+    const EffectSettings settings = SettingsFor(job.params, *job.input);
     MatteField field;
     const MatteField *matte = nullptr;
-    if (matte_world != nullptr && BuildMatteField<Pixel>(matte_world->pf(), field)) {
+    if (tile.checkouts.contains(1) &&
+        BuildMatteField<Pixel>(job.params.layer(kParamAlphaMatte)->Crop(tile.checkouts.at(1).delivered).pf(),
+                               field)) {
         matte = &field;
     }
     FloatImage half;
@@ -129,6 +134,7 @@ World ReferenceFrame(const World &input, const World *matte_world, const EffectS
         half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
         full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
     }
+    const PF_LRect &rect = tile.rect;
     World out(rect.right - rect.left, rect.bottom - rect.top, hostsim::FormatForDepth(Depth<Pixel>::kBits),
               {0, rect.left, rect.top});
     for (A_long r = 0; r < out.height(); ++r) {
@@ -141,21 +147,6 @@ World ReferenceFrame(const World &input, const World *matte_world, const EffectS
         }
     }
     return out;
-}
-
-// The reference for a frame rendered as one request: on the input (and matte)
-// exactly as the host delivered them to the effect.
-template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameResult &frame)
-{
-    EXPECT_EQ(frame.tiles.size(), 1u);
-    const hostsim::TileReport &tile = frame.tiles.at(0);
-    const World input = job.input->Crop(tile.checkouts.at(0).delivered);
-    std::unique_ptr<World> matte;
-    if (tile.checkouts.contains(1)) {
-        matte =
-            std::make_unique<World>(job.params.layer(kParamAlphaMatte)->Crop(tile.checkouts.at(1).delivered));
-    }
-    return ReferenceFrame<Pixel>(input, matte.get(), SettingsFor(job.params, *job.input), tile.rect);
 }
 
 // Equal pixel bytes; otherwise the largest difference.
@@ -218,11 +209,7 @@ protected:
         job.params.SetFloat(kParamCornerRadius, 12.0);
     }
 
-    void ExpectBalancedBooks()
-    {
-        const std::vector<std::string> imbalances = host().books().Imbalances();
-        EXPECT_TRUE(imbalances.empty()) << ::testing::PrintToString(imbalances);
-    }
+    void ExpectBalancedBooks() { EXPECT_EQ(host().books().Imbalances(), std::vector<std::string>{}); }
 };
 
 } // namespace prismora::e2e

@@ -91,8 +91,7 @@ void StressFrames(Host &host, uint32_t seed)
         EXPECT_EQ(together[i].path, alone.path);
         EXPECT_TRUE(SameFrame(together[i].output, alone.output));
     }
-    const std::vector<std::string> imbalances = host.books().Imbalances();
-    EXPECT_TRUE(imbalances.empty()) << ::testing::PrintToString(imbalances);
+    EXPECT_EQ(host.books().Imbalances(), std::vector<std::string>{});
 }
 
 TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
@@ -102,9 +101,7 @@ TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
 
 TEST(MultiFrameStress, SixteenRandomFramesAtOnceOnTheEmulatedDevice)
 {
-    hostsim::HostOptions options;
-    options.gpu_device = hostsim::GpuDeviceChoice::kEmulated;
-    Host host(PRISMORA_E2E_EMULATED_PLUGIN, options);
+    Host host(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
     host.Start();
     ASSERT_NE(host.AcceptedGpuOffer(), nullptr);
     StressFrames(host, 7u);
