@@ -80,6 +80,10 @@ bool SameFile(const std::filesystem::path &a, const std::filesystem::path &b)
 
 // What the job renders, settled before the first frame.
 struct SequencePlan {
+    SequencePlan(FramePattern input_frames, FramePattern output_frames)
+        : input(std::move(input_frames)), output(std::move(output_frames))
+    {
+    }
     FramePattern input;
     FramePattern output;
     std::optional<FramePattern> matte_frames;
@@ -102,7 +106,7 @@ SequencePlan MakePlan(const RenderCommand &command)
         throw UsageError("OUTPUT needs a frame number, such as out.####.png, to write a sequence (not " +
                          command.output.string() + ")");
     }
-    SequencePlan plan{*input, *output};
+    SequencePlan plan(*input, *output);
     std::vector<int> frames = command.frames ? *command.frames : input->FramesOnDisk();
     if (frames.empty()) {
         throw UsageError("no files match " + input->text());
