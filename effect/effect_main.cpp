@@ -40,7 +40,7 @@ PF_Err Render(PF_InData *in_data, PF_ParamDef *params[], PF_LayerDef *output)
     const EffectSettings settings = ReadEffectSettings(params);
     const PF_EffectWorld *input = params[0] != nullptr ? &params[0]->u.ld : nullptr;
     const HostThreads threads(in_data);
-    switch (LegacyRenderDepth(*output)) {
+    switch (LegacyRenderDepth(*in_data, *output)) {
     case 32:
         return LegacyRender<PF_PixelFloat>(input, output, settings, nullptr, &threads);
     case 16:

@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+#include "AEFX_SuiteHandlerTemplate.h"
+#include "AE_EffectPixelFormat.h"
+#include "AE_EffectSuites.h"
+
 namespace prismora {
 
 int LegacyRenderDepth(const PF_LayerDef &output)
@@ -16,6 +20,27 @@ int LegacyRenderDepth(const PF_LayerDef &output)
         }
     }
     return (output.world_flags & PF_WorldFlag_DEEP) != 0 ? 16 : 8;
+}
+
+int LegacyRenderDepth(const PF_InData &in_data, const PF_LayerDef &output)
+{
+    if (in_data.pica_basicP != nullptr) {
+        const AEFX_SuiteScoper<PF_WorldSuite2, true> suite(&in_data, kPFWorldSuite, kPFWorldSuiteVersion2);
+        PF_PixelFormat format = PF_PixelFormat_INVALID;
+        if (suite.get() != nullptr && suite->PF_GetPixelFormat(&output, &format) == PF_Err_NONE) {
+            switch (format) {
+            case PF_PixelFormat_ARGB128:
+                return 32;
+            case PF_PixelFormat_ARGB64:
+                return 16;
+            case PF_PixelFormat_ARGB32:
+                return 8;
+            default:
+                break;
+            }
+        }
+    }
+    return LegacyRenderDepth(output);
 }
 
 } // namespace prismora

@@ -10,4 +10,10 @@ namespace prismora {
 // carry the deep flag too.
 int LegacyRenderDepth(const PF_LayerDef &output);
 
+// The output world's depth as the host states it through the world suite's
+// pixel format. The layout rule above is only the fallback (no suite, a failed
+// query, an unknown format): padded rows of a world one to three pixels wide
+// reach 16 bytes a pixel at 8 bits too, and would be read as floats.
+int LegacyRenderDepth(const PF_InData &in_data, const PF_LayerDef &output);
+
 } // namespace prismora

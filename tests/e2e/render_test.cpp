@@ -85,6 +85,18 @@ TYPED_TEST(Render, PlainRenderAgreesWithSmartRenderWhereTheMatteTakesNoPart)
     const FrameResult legacy_ff = this->host().Render(job);
     ASSERT_EQ(legacy_ff.err, PF_Err_NONE);
     EXPECT_TRUE(SameFrame(legacy_ff.output, Stored(input)));
+
+    // Padded rows of a layer one or two pixels wide reach 16 bytes a pixel at
+    // every depth: the host's pixel format, not the row length, gives the depth.
+    for (const A_long width : {1, 2}) {
+        const World narrow_input = PatternWorld(width, 9, this->kFormat);
+        FrameJob narrow = this->NewFrame(narrow_input);
+        const FrameResult narrow_smart = this->host().Render(narrow);
+        narrow.path = RenderPath::kLegacy;
+        const FrameResult narrow_legacy = this->host().Render(narrow);
+        ASSERT_EQ(narrow_legacy.err, PF_Err_NONE);
+        EXPECT_TRUE(SameFrame(narrow_legacy.output, narrow_smart.output)) << width;
+    }
     this->ExpectBalancedBooks();
 }
 
