@@ -62,6 +62,19 @@ SPErr Release(const char *, int32)
     return kSPNoError;
 }
 
+// In-data whose basic suite hands out the iterate suite above.
+struct FakeHost {
+    FakeHost()
+    {
+        basic.AcquireSuite = Acquire;
+        basic.ReleaseSuite = Release;
+        in_data.pica_basicP = &basic;
+    }
+    FakeHost(const FakeHost &) = delete;
+    SPBasicSuite basic{};
+    PF_InData in_data{};
+};
+
 struct Rng {
     std::mt19937 engine{20261207};
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine); }
@@ -166,11 +179,8 @@ TYPED_TEST(FastFrameTest, EqualsThePlainFrameBitForBit)
 {
     using Pixel = TypeParam;
     Rng rng;
-    SPBasicSuite basic{};
-    basic.AcquireSuite = Acquire;
-    basic.ReleaseSuite = Release;
-    PF_InData in_data{};
-    in_data.pica_basicP = &basic;
+    const FakeHost host;
+    const PF_InData &in_data = host.in_data;
     int shaded_cases = 0;
 
     for (int round = 0; round < 120; ++round) {
@@ -238,11 +248,8 @@ TYPED_TEST(FastFrameTest, BlurWindowEqualsTheWholeFrameBlur)
 {
     using Pixel = TypeParam;
     Rng rng;
-    SPBasicSuite basic{};
-    basic.AcquireSuite = Acquire;
-    basic.ReleaseSuite = Release;
-    PF_InData in_data{};
-    in_data.pica_basicP = &basic;
+    const FakeHost host;
+    const PF_InData &in_data = host.in_data;
     g_threads = 7;
     const HostThreads threads(&in_data);
     for (int round = 0; round < 60; ++round) {
