@@ -10,6 +10,7 @@
 #include "cpu/glass_bounds.h"
 #include "cpu/pass_through.h"
 #include "cpu/pixel_store.h"
+#include "cpu/shade_lanes.h"
 #include "cpu/window_blur.h"
 #include "model/pixel_traits.h"
 
@@ -124,6 +125,7 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
     const A_long shaded_begin = shaded.left - output.origin_x;
     const A_long shaded_end = shaded.right - output.origin_x;
     const CpuFastGlassFrame<Pixel> frame{MakeCpuGlassFrame<Pixel>(input, settings, matte, half, full)};
+    const bool in_lanes = CanShadeInLanes(settings, frame);
     return threads.ForEachBand(output.height, [&](A_long begin, A_long end) {
         for (A_long r = begin; r < end; ++r) {
             const A_long y = output.origin_y + r;
@@ -132,7 +134,11 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
                 continue;
             }
             PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, 0, shaded_begin);
-            ShadeSpan(settings, frame, output, r, shaded_begin, shaded_end);
+            if (in_lanes) {
+                ShadeSpanInLanes(settings, frame, output, r, shaded_begin, shaded_end);
+            } else {
+                ShadeSpan(settings, frame, output, r, shaded_begin, shaded_end);
+            }
             PassThroughSpan<Pixel>(input, output, settings.clamp_edges, r, shaded_end, output.width);
         }
     });
