@@ -18,6 +18,9 @@ struct FloatLanes {
     FloatLanes(__m128 lanes) : v(lanes) {}
     FloatLanes(float value) : v(_mm_set1_ps(value)) {}
     static FloatLanes Load(const float *p) { return _mm_loadu_ps(p); }
+    // Lanes written one float at a time: read back the same way, so the
+    // processor forwards each store instead of stalling on one wide load.
+    static FloatLanes Gather(const float *p) { return _mm_setr_ps(p[0], p[1], p[2], p[3]); }
     void Store(float *p) const { _mm_storeu_ps(p, v); }
 };
 

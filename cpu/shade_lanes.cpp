@@ -84,10 +84,10 @@ ShapeLanes MatteLanes(const MatteField &matte, const float (&x)[kLanes], float y
         depth[i] = Policy::Covers(coverage[i]) ? prismora::MaxF(matte.Distance(x[i], y, -1.0f), 0.0f) : 0.0f;
     }
     ShapeLanes shape;
-    shape.coverage = FloatLanes::Load(coverage);
+    shape.coverage = FloatLanes::Gather(coverage);
     shape.inside = !(shape.coverage <= 0.003f);
-    shape.depth = FloatLanes::Load(depth);
-    shape.local_x = FloatLanes::Load(x) - matte.center_x;
+    shape.depth = FloatLanes::Gather(depth);
+    shape.local_x = FloatLanes::Gather(x) - matte.center_x;
     shape.local_y = y - matte.center_y;
     return shape;
 }
@@ -138,26 +138,72 @@ CellLanes Locate(A_long width, A_long height, FloatLanes x, FloatLanes y, bool c
     return cell;
 }
 
-// MixTaps over the lanes in `wanted` (others read 0); a lane whose cell is
-// not valid reads 0, as the scalar read does.
-template <typename Fetch> FloatLanes ReadLanes(const CellLanes &cell, LaneMask wanted, const Fetch &fetch)
+// The four taps of each lane's cell, p00, p10, p01, p11; 0 in lanes not read.
+struct TapLanes {
+    alignas(16) float tap[4][kLanes] = {};
+};
+
+// MixTaps of each lane; a lane whose cell is not valid reads 0, as the scalar
+// read does.
+FloatLanes MixCell(const CellLanes &cell, const TapLanes &taps)
 {
-    alignas(16) float p00[kLanes] = {};
-    alignas(16) float p10[kLanes] = {};
-    alignas(16) float p01[kLanes] = {};
-    alignas(16) float p11[kLanes] = {};
+    const FloatLanes top = Mix(FloatLanes::Gather(taps.tap[0]), FloatLanes::Gather(taps.tap[1]), cell.fx);
+    const FloatLanes bottom = Mix(FloatLanes::Gather(taps.tap[2]), FloatLanes::Gather(taps.tap[3]), cell.fx);
+    return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
+}
+
+// Where each lane's cell lies in the blurred windows: the float offsets of its
+// taps' red channel. Every window of a frame holds the same rectangle, so one
+// placement serves them all. A cell reaching outside the window (one chosen
+// too small) reads NaN, as WindowChannelAt does: any NaN tap makes the read NaN.
+struct WindowTaps {
+    std::size_t offset[kLanes][4] = {};
+    int placed = 0; // lanes whose cell lies in the window
+};
+
+WindowTaps PlaceInWindow(const BlurWindow &window, const CellLanes &cell, int lanes)
+{
+    WindowTaps at;
+    const auto columns = static_cast<std::size_t>(window.columns());
+    const auto rows = static_cast<std::size_t>(window.rows());
+    for (int i = 0; i < kLanes; ++i) {
+        if (((lanes >> i) & 1) == 0) {
+            continue;
+        }
+        // Below the window wraps to a large value: one comparison per index.
+        const auto i0 = static_cast<std::size_t>(cell.x0.i[i] - window.rect.left);
+        const auto i1 = static_cast<std::size_t>(cell.x1.i[i] - window.rect.left);
+        const auto j0 = static_cast<std::size_t>(cell.y0.i[i] - window.rect.top);
+        const auto j1 = static_cast<std::size_t>(cell.y1.i[i] - window.rect.top);
+        if (i0 >= columns || i1 >= columns || j0 >= rows || j1 >= rows) {
+            continue;
+        }
+        at.offset[i][0] = (j0 * columns + i0) * 4;
+        at.offset[i][1] = (j0 * columns + i1) * 4;
+        at.offset[i][2] = (j1 * columns + i0) * 4;
+        at.offset[i][3] = (j1 * columns + i1) * 4;
+        at.placed |= 1 << i;
+    }
+    return at;
+}
+
+FloatLanes ReadWindow(const BlurWindow &window, ColorChannel channel, const CellLanes &cell,
+                      const WindowTaps &at, LaneMask wanted)
+{
+    const float *plane =
+        &window.pixels.data()->red + (static_cast<int>(channel) - static_cast<int>(ColorChannel::kRed));
+    TapLanes taps;
     const int bits = (wanted & cell.valid).Bits();
     for (int i = 0; i < kLanes; ++i) {
-        if (((bits >> i) & 1) != 0) {
-            p00[i] = fetch(cell.x0.i[i], cell.y0.i[i]);
-            p10[i] = fetch(cell.x1.i[i], cell.y0.i[i]);
-            p01[i] = fetch(cell.x0.i[i], cell.y1.i[i]);
-            p11[i] = fetch(cell.x1.i[i], cell.y1.i[i]);
+        if (((bits >> i) & 1) == 0) {
+            continue;
+        }
+        const bool placed = ((at.placed >> i) & 1) != 0;
+        for (int k = 0; k < 4; ++k) {
+            taps.tap[k][i] = placed ? plane[at.offset[i][k]] : std::numeric_limits<float>::quiet_NaN();
         }
     }
-    const FloatLanes top = Mix(FloatLanes::Load(p00), FloatLanes::Load(p10), cell.fx);
-    const FloatLanes bottom = Mix(FloatLanes::Load(p01), FloatLanes::Load(p11), cell.fx);
-    return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
+    return MixCell(cell, taps);
 }
 
 template <typename Pixel> class LaneShader {
@@ -202,9 +248,15 @@ public:
             return w == nullptr || !w->IsUsable() ||
                    (w->width == frame.input.width && w->height == frame.input.height);
         };
+        const BlurWindow *half = frame.half_blur;
+        const BlurWindow *full = frame.full_blur;
+        const bool one_rect =
+            half == nullptr || !half->IsUsable() || full == nullptr || !full->IsUsable() ||
+            (half->rect.left == full->rect.left && half->rect.top == full->rect.top &&
+             half->rect.right == full->rect.right && half->rect.bottom == full->rect.bottom);
         const bool faint = 0.0001f >= s.amount || 0.0001f >= s.opacity;
         return shape && !faint && !IsDebugView(s.debug_view) && frame.input.data != nullptr &&
-               same_grid(frame.half_blur) && same_grid(frame.full_blur);
+               same_grid(half) && same_grid(full) && one_rect;
     }
 
     PRISMORA_FLATTEN void ShadeSpan(PF_EffectWorld &output, A_long r, A_long begin, A_long end) const
@@ -229,8 +281,9 @@ private:
         for (int i = 0; i < kLanes; ++i) {
             x[i] = static_cast<float>(origin_x + c + i);
         }
-        const ShapeLanes shape = frame_.glass_mode == kGlassFullFrame ? MatteLanes(*frame_.matte, x, y)
-                                                                      : RectLanes(s_, FloatLanes::Load(x), y);
+        const ShapeLanes shape = frame_.glass_mode == kGlassFullFrame
+                                     ? MatteLanes(*frame_.matte, x, y)
+                                     : RectLanes(s_, FloatLanes::Gather(x), y);
         LaneMask lanes = shape.inside;
         if (!lanes.Any()) {
             for (int i = 0; i < kLanes; ++i) {
@@ -281,7 +334,7 @@ private:
         const FloatLanes highlight = (light * top * 0.12f + 0.05f) * light + glow;
 
         // The refracted reads, red and blue pushed apart along the radius.
-        const FloatLanes sx = FloatLanes::Load(x) - frame_.origin_x;
+        const FloatLanes sx = FloatLanes::Gather(x) - frame_.origin_x;
         const float sy = y - frame_.origin_y;
         const FloatLanes rx = sx - offset_x;
         const FloatLanes ry = FloatLanes(sy) - offset_y;
@@ -314,10 +367,10 @@ private:
         }
         const FloatLanes mix = ClampF(shape.coverage * s_.opacity * s_.amount, 0.0f, 1.0f);
         alignas(16) float result[4][kLanes];
-        MaxF(mix, FloatLanes::Load(src[0])).Store(result[0]);
-        Mix(FloatLanes::Load(src[1]), lit(red, light_color_[0]), mix).Store(result[1]);
-        Mix(FloatLanes::Load(src[2]), lit(green, light_color_[1]), mix).Store(result[2]);
-        Mix(FloatLanes::Load(src[3]), lit(blue, light_color_[2]), mix).Store(result[3]);
+        MaxF(mix, FloatLanes::Gather(src[0])).Store(result[0]);
+        Mix(FloatLanes::Gather(src[1]), lit(red, light_color_[0]), mix).Store(result[1]);
+        Mix(FloatLanes::Gather(src[2]), lit(green, light_color_[1]), mix).Store(result[2]);
+        Mix(FloatLanes::Gather(src[3]), lit(blue, light_color_[2]), mix).Store(result[3]);
 
         for (int i = 0; i < kLanes; ++i) {
             if (((bits >> i) & 1) != 0) {
@@ -336,28 +389,33 @@ private:
         const PF_EffectWorld &world = frame_.input;
         const CellLanes cell = Locate(world.width, world.height, x, y, frame_.clamp_edges);
         const auto sharp = [&](LaneMask wanted) {
-            return ReadLanes(cell, wanted, [&](A_long col, A_long row) {
-                return PixelTraits<Pixel>::ToFloat(ChannelOf(*WorldPixelAt<Pixel>(world, col, row), channel));
-            });
-        };
-        const auto blurred = [&](const BlurWindow &window, LaneMask wanted) {
-            const FloatPixel *pixels = window.pixels.data();
-            const auto columns = static_cast<std::size_t>(window.columns());
-            const auto rows = static_cast<std::size_t>(window.rows());
-            return ReadLanes(cell, wanted, [&](A_long col, A_long row) {
-                const auto i = static_cast<std::size_t>(col - window.rect.left);
-                const auto j = static_cast<std::size_t>(row - window.rect.top);
-                if (i >= columns || j >= rows) {
-                    return std::numeric_limits<float>::quiet_NaN();
+            TapLanes taps;
+            const int bits = (wanted & cell.valid).Bits();
+            for (int i = 0; i < kLanes; ++i) {
+                if (((bits >> i) & 1) == 0) {
+                    continue;
                 }
-                return ChannelOf(pixels[j * columns + i], channel);
-            });
+                const auto read = [&](A_long col, A_long row) {
+                    return PixelTraits<Pixel>::ToFloat(
+                        ChannelOf(*WorldPixelAt<Pixel>(world, col, row), channel));
+                };
+                taps.tap[0][i] = read(cell.x0.i[i], cell.y0.i[i]);
+                taps.tap[1][i] = read(cell.x1.i[i], cell.y0.i[i]);
+                taps.tap[2][i] = read(cell.x0.i[i], cell.y1.i[i]);
+                taps.tap[3][i] = read(cell.x1.i[i], cell.y1.i[i]);
+            }
+            return MixCell(cell, taps);
         };
         if (!blurred_) {
             return sharp(lanes);
         }
         const LaneMask unblurred = blur_amount <= 0.001f;
         const float blur_max = frame_.blur_max;
+        const WindowTaps at =
+            PlaceInWindow(*frame_.full_blur, cell, (lanes & !unblurred & cell.valid).Bits());
+        const auto blurred = [&](const BlurWindow &window, LaneMask wanted) {
+            return ReadWindow(window, channel, cell, at, wanted);
+        };
         if (through_half_) {
             const LaneMask below_half = FloatLanes(half_level_) >= blur_amount;
             const FloatLanes sharp_value = sharp(lanes & (unblurred | below_half));
