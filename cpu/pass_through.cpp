@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#if defined(__GNUC__)
+// GCC and Clang compile the AVX loop on its own and pick it at run time.
+#include <immintrin.h>
+#define PRISMORA_AVX_PASS_THROUGH 1
+#endif
 #endif
 
 #include "cpu/pixel_store.h"
@@ -43,19 +49,19 @@ inline void CopyPixel(const PF_Pixel16 &src, PF_Pixel16 &dst)
 
 // The float read and store at whole positions for the pixels whose right
 // neighbour is the next pixel: the same operations as ReadAtPixel and
-// StorePixel, one pixel to a vector register where there is SSE (every x86-64
-// processor), over plain floats elsewhere.
+// StorePixel, over vector registers where there is SSE (every x86-64
+// processor; two pixels to a register with AVX), over plain floats elsewhere.
 #if defined(__SSE2__) || defined(_M_X64)
-void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, PF_PixelFloat *out,
-                         A_long count)
+// Pixels [begin, end), one to a register.
+void PassThroughFloatSse2(const PF_PixelFloat *row0, const PF_PixelFloat *row1, PF_PixelFloat *out,
+                          A_long begin, A_long end)
 {
     const __m128 zero = _mm_setzero_ps();
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 alpha_lane = _mm_castsi128_ps(_mm_set_epi32(0, 0, 0, -1)); // alpha comes first
-    const float *a = &row0->alpha;
-    const float *b = &row1->alpha;
-    float *o = &out->alpha;
-    for (A_long i = 0; i < count; ++i, a += 4, b += 4, o += 4) {
+    for (A_long i = begin; i < end; ++i) {
+        const float *a = &row0[i].alpha;
+        const float *b = &row1[i].alpha;
         const __m128 a0 = _mm_loadu_ps(a);
         const __m128 b0 = _mm_loadu_ps(b);
         const __m128 top = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(a + 4), a0), zero), a0);
@@ -66,8 +72,71 @@ void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, P
         // (NaN and -0 kept), which is ClampPixelFloat.
         const __m128 colour = _mm_max_ps(v, zero);
         const __m128 alpha = _mm_min_ps(one, _mm_max_ps(zero, v));
-        _mm_storeu_ps(o, _mm_or_ps(_mm_and_ps(alpha_lane, alpha), _mm_andnot_ps(alpha_lane, colour)));
+        _mm_storeu_ps(&out[i].alpha,
+                      _mm_or_ps(_mm_and_ps(alpha_lane, alpha), _mm_andnot_ps(alpha_lane, colour)));
     }
+}
+
+#if defined(PRISMORA_AVX_PASS_THROUGH)
+// The same two pixels at a time from `begin` on; returns where it stopped.
+// Aligned output goes straight to memory: the frame is far larger than the
+// caches, and nothing here reads it back.
+__attribute__((target("avx"))) A_long PassThroughFloatAvx(const PF_PixelFloat *row0,
+                                                          const PF_PixelFloat *row1, PF_PixelFloat *out,
+                                                          A_long begin, A_long end)
+{
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 alpha_lanes = _mm256_castsi256_ps(_mm256_set_epi32(0, 0, 0, -1, 0, 0, 0, -1));
+    const bool stream = reinterpret_cast<std::uintptr_t>(&out[begin]) % 32 == 0;
+    A_long i = begin;
+    for (; i + 2 <= end; i += 2) {
+        const float *a = &row0[i].alpha;
+        const float *b = &row1[i].alpha;
+        const __m256 a0 = _mm256_loadu_ps(a);
+        const __m256 b0 = _mm256_loadu_ps(b);
+        const __m256 top = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(a + 4), a0), zero), a0);
+        const __m256 bottom =
+            _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(b + 4), b0), zero), b0);
+        const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(bottom, top), zero), top);
+        const __m256 colour = _mm256_max_ps(v, zero);
+        const __m256 alpha = _mm256_min_ps(one, _mm256_max_ps(zero, v));
+        const __m256 pixels = _mm256_blendv_ps(colour, alpha, alpha_lanes);
+        if (stream) {
+            _mm256_stream_ps(&out[i].alpha, pixels);
+        } else {
+            _mm256_storeu_ps(&out[i].alpha, pixels);
+        }
+    }
+    if (stream) {
+        _mm_sfence(); // the streamed pixels are in memory before the band reports done
+    }
+    return i;
+}
+
+bool HasAvx()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return has;
+}
+#endif
+
+void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, PF_PixelFloat *out,
+                         A_long count)
+{
+    A_long done = 0;
+#if defined(PRISMORA_AVX_PASS_THROUGH)
+    if (HasAvx()) {
+        // One pixel first where that brings the output to a 32-byte boundary.
+        done = count > 0 && reinterpret_cast<std::uintptr_t>(out) % 32 == 16 ? 1 : 0;
+        PassThroughFloatSse2(row0, row1, out, 0, done);
+        done = PassThroughFloatAvx(row0, row1, out, done, count);
+    }
+#endif
+    PassThroughFloatSse2(row0, row1, out, done, count);
 }
 #else
 void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, PF_PixelFloat *out,
