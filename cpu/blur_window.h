@@ -1,5 +1,6 @@
 // The part of a blurred frame the shader can read: the frame's size (the edge
-// rules depend on it) and the pixels of one rectangle of it.
+// rules depend on it) and the colour of one rectangle of it. The glass reads
+// no blurred alpha, so the window holds none.
 #pragma once
 
 #include <cmath>
@@ -18,16 +19,25 @@ struct BlurWindow {
     A_long width = 0; // of the whole frame
     A_long height = 0;
     PF_LRect rect{}; // the pixels held, in the frame's indices
-    std::vector<FloatPixel> pixels;
+    // Red, green and blue of each pixel held, row by row.
+    static constexpr std::size_t kChannels = 3;
+    std::vector<float> colour;
 
     A_long columns() const { return rect.right - rect.left; }
     A_long rows() const { return rect.bottom - rect.top; }
     bool IsUsable() const
     {
         return width >= 1 && height >= 1 && columns() >= 1 && rows() >= 1 &&
-               pixels.size() == static_cast<std::size_t>(columns()) * static_cast<std::size_t>(rows());
+               colour.size() ==
+                   static_cast<std::size_t>(columns()) * static_cast<std::size_t>(rows()) * kChannels;
     }
 };
+
+// Where a channel lies among a window's three.
+inline std::size_t ChannelIndex(ColorChannel channel)
+{
+    return static_cast<std::size_t>(channel) - static_cast<std::size_t>(ColorChannel::kRed);
+}
 
 // Where a read at (x, y) lands in the blurred frame (not valid: the read gives
 // 0). Windows of one frame share the frame's size, so they share their cells.
@@ -47,7 +57,7 @@ inline float WindowChannelAt(const BlurWindow &image, const BilinearCell &cell, 
     if (!cell.valid) {
         return 0.0f;
     }
-    const FloatPixel *pixels = image.pixels.data();
+    const float *plane = image.colour.data() + ChannelIndex(channel);
     const auto columns = static_cast<std::size_t>(image.columns());
     const auto rows = static_cast<std::size_t>(image.rows());
     return MixTaps<CpuGlassPolicy>(cell, [&](A_long col, A_long row) {
@@ -57,7 +67,7 @@ inline float WindowChannelAt(const BlurWindow &image, const BilinearCell &cell, 
         if (i >= columns || j >= rows) {
             return std::numeric_limits<float>::quiet_NaN();
         }
-        return ChannelOf(pixels[j * columns + i], channel);
+        return plane[(j * columns + i) * BlurWindow::kChannels];
     });
 }
 

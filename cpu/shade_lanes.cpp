@@ -152,8 +152,8 @@ FloatLanes MixCell(const CellLanes &cell, const TapLanes &taps)
     return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
 }
 
-// Where each lane's cell lies in the blurred windows: the float offsets of its
-// taps' red channel. Every window of a frame holds the same rectangle, so one
+// Where each lane's cell lies in the blurred windows: the offsets of its taps'
+// red channel. Every window of a frame holds the same rectangle, so one
 // placement serves them all. A cell reaching outside the window (one chosen
 // too small) reads NaN, as WindowChannelAt does: any NaN tap makes the read NaN.
 struct WindowTaps {
@@ -178,10 +178,11 @@ WindowTaps PlaceInWindow(const BlurWindow &window, const CellLanes &cell, int la
         if (i0 >= columns || i1 >= columns || j0 >= rows || j1 >= rows) {
             continue;
         }
-        at.offset[i][0] = (j0 * columns + i0) * 4;
-        at.offset[i][1] = (j0 * columns + i1) * 4;
-        at.offset[i][2] = (j1 * columns + i0) * 4;
-        at.offset[i][3] = (j1 * columns + i1) * 4;
+        constexpr std::size_t kStep = BlurWindow::kChannels;
+        at.offset[i][0] = (j0 * columns + i0) * kStep;
+        at.offset[i][1] = (j0 * columns + i1) * kStep;
+        at.offset[i][2] = (j1 * columns + i0) * kStep;
+        at.offset[i][3] = (j1 * columns + i1) * kStep;
         at.placed |= 1 << i;
     }
     return at;
@@ -190,8 +191,7 @@ WindowTaps PlaceInWindow(const BlurWindow &window, const CellLanes &cell, int la
 FloatLanes ReadWindow(const BlurWindow &window, ColorChannel channel, const CellLanes &cell,
                       const WindowTaps &at, LaneMask wanted)
 {
-    const float *plane =
-        &window.pixels.data()->red + (static_cast<int>(channel) - static_cast<int>(ColorChannel::kRed));
+    const float *plane = window.colour.data() + ChannelIndex(channel);
     TapLanes taps;
     const int bits = (wanted & cell.valid).Bits();
     for (int i = 0; i < kLanes; ++i) {

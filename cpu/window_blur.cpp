@@ -10,8 +10,7 @@
 namespace prismora {
 namespace {
 
-constexpr std::size_t kChannels = 4; // a FloatPixel as four floats
-static_assert(sizeof(FloatPixel) == kChannels * sizeof(float), "a window row is a run of floats");
+constexpr std::size_t kChannels = BlurWindow::kChannels; // a row is a run of red, green, blue
 
 A_long Radius(const std::vector<float> &kernel)
 {
@@ -39,10 +38,9 @@ void ReadPaddedRow(const PF_EffectWorld &world, A_long y, int64_t first, std::si
             p = ToFloatPixel(*WorldPixelAt<Pixel>(world, x < 0 ? 0 : world.width - 1, y));
         }
         float *o = out + i * kChannels;
-        o[0] = p.alpha;
-        o[1] = p.red;
-        o[2] = p.green;
-        o[3] = p.blue;
+        o[0] = p.red;
+        o[1] = p.green;
+        o[2] = p.blue;
     }
 }
 
@@ -99,8 +97,7 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
         window.width = world.width;
         window.height = world.height;
         window.rect = rect;
-        window.pixels.resize(static_cast<std::size_t>(columns) *
-                             static_cast<std::size_t>(rect.bottom - rect.top));
+        window.colour.resize(floats * static_cast<std::size_t>(rect.bottom - rect.top));
     }
     const std::vector<float> zero_row(clamp_edges ? 0 : floats, 0.0f);
     return threads.ForEachBand(rect.bottom - rect.top, [&](A_long begin, A_long end) {
@@ -125,9 +122,8 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
                     }
                     taps.push_back(row);
                 }
-                FloatPixel *out = windows[k].pixels.data() +
-                                  static_cast<std::size_t>(r) * static_cast<std::size_t>(columns);
-                SumTaps(taps.data(), weights[k].data(), taps.size(), &out->alpha, floats);
+                float *out = windows[k].colour.data() + static_cast<std::size_t>(r) * floats;
+                SumTaps(taps.data(), weights[k].data(), taps.size(), out, floats);
             }
         }
     });

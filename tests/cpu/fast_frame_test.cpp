@@ -276,7 +276,9 @@ TYPED_TEST(FastFrameTest, BlurWindowEqualsTheWholeFrameBlur)
                     const size_t at =
                         static_cast<size_t>(y - rect.top) * static_cast<size_t>(windows[k].columns()) +
                         static_cast<size_t>(x - rect.left);
-                    ASSERT_TRUE(SameValues(windows[k].pixels[at], FetchPixel(whole, x, y, false)))
+                    const float *held = &windows[k].colour[at * BlurWindow::kChannels];
+                    const FloatPixel expected = FetchPixel(whole, x, y, false);
+                    ASSERT_TRUE(SameValues(FloatPixel{expected.alpha, held[0], held[1], held[2]}, expected))
                         << x << "," << y;
                 }
             }
