@@ -74,21 +74,44 @@ ShapeLanes RectLanes(const EffectSettings &s, FloatLanes x, float y)
     return shape;
 }
 
-// MatteShape up to FinishShape; the matte's reads one lane at a time.
-ShapeLanes MatteLanes(const MatteField &matte, const float (&x)[kLanes], float y)
+// One plane of the matte at layer pixels x[0..3] = first..first + 3 of row y,
+// as MatteField::Sample reads it at whole positions: every mix weight 0. Where
+// those cells and their right and lower neighbours lie on the grid, the taps
+// come from two rows of the plane; elsewhere (a tap off the grid gives the
+// default) from Sample itself.
+FloatLanes MatteRow(const MatteField &matte, const std::vector<float> &plane, A_long first, A_long y,
+                    const float (&x)[kLanes], float default_value)
 {
-    alignas(16) float coverage[kLanes];
-    alignas(16) float depth[kLanes];
-    for (int i = 0; i < kLanes; ++i) {
-        coverage[i] = prismora::ClampF(matte.Coverage(x[i], y), 0.0f, 1.0f);
-        depth[i] = Policy::Covers(coverage[i]) ? prismora::MaxF(matte.Distance(x[i], y, -1.0f), 0.0f) : 0.0f;
+    const A_long i = first - matte.grid_x;
+    const A_long j = y - matte.grid_y;
+    const bool readable = matte.valid && matte.grid_width > 0 && matte.grid_height > 0 &&
+                          plane.size() >= static_cast<std::size_t>(matte.grid_width) *
+                                              static_cast<std::size_t>(matte.grid_height);
+    if (readable && i >= 0 && i < matte.grid_width - kLanes && j >= 0 && j < matte.grid_height - 1) {
+        const float *row0 = plane.data() +
+                            static_cast<std::size_t>(j) * static_cast<std::size_t>(matte.grid_width) +
+                            static_cast<std::size_t>(i);
+        const float *row1 = row0 + matte.grid_width;
+        const FloatLanes top = Mix(FloatLanes::Load(row0), FloatLanes::Load(row0 + 1), 0.0f);
+        const FloatLanes bottom = Mix(FloatLanes::Load(row1), FloatLanes::Load(row1 + 1), 0.0f);
+        return Mix(top, bottom, 0.0f);
     }
+    alignas(16) float value[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+        value[k] = matte.Sample(plane, x[k], static_cast<float>(y), default_value);
+    }
+    return FloatLanes::Gather(value);
+}
+
+// MatteShape up to FinishShape, at layer pixels x[0..3] = first..first + 3 of row y.
+ShapeLanes MatteLanes(const MatteField &matte, A_long first, A_long y, const float (&x)[kLanes])
+{
     ShapeLanes shape;
-    shape.coverage = FloatLanes::Gather(coverage);
+    shape.coverage = ClampF(MatteRow(matte, matte.alpha, first, y, x, 0.0f), 0.0f, 1.0f);
     shape.inside = !(shape.coverage <= 0.003f);
-    shape.depth = FloatLanes::Gather(depth);
+    shape.depth = MaxF(MatteRow(matte, matte.distance, first, y, x, -1.0f), 0.0f);
     shape.local_x = FloatLanes::Gather(x) - matte.center_x;
-    shape.local_y = y - matte.center_y;
+    shape.local_y = static_cast<float>(y) - matte.center_y;
     return shape;
 }
 
@@ -265,7 +288,7 @@ public:
         Pixel *out = WorldPixelAt<Pixel>(output, 0, r);
         A_long c = begin;
         for (; c + kLanes <= end; c += kLanes) {
-            ShadeFour(out, output.origin_x, c, y);
+            ShadeFour(out, output.origin_x, c, output.origin_y + r, y);
         }
         for (; c < end; ++c) {
             ShadeOne(out[c], static_cast<float>(output.origin_x + c), y);
@@ -275,14 +298,15 @@ public:
 private:
     void ShadeOne(Pixel &out, float x, float y) const { StorePixel(out, ShadeGlassFast(s_, frame_, x, y)); }
 
-    void ShadeFour(Pixel *out, A_long origin_x, A_long c, float y) const
+    // Output pixels c..c + 3 of layer row `row` (y as a float).
+    void ShadeFour(Pixel *out, A_long origin_x, A_long c, A_long row, float y) const
     {
         alignas(16) float x[kLanes];
         for (int i = 0; i < kLanes; ++i) {
             x[i] = static_cast<float>(origin_x + c + i);
         }
         const ShapeLanes shape = frame_.glass_mode == kGlassFullFrame
-                                     ? MatteLanes(*frame_.matte, x, y)
+                                     ? MatteLanes(*frame_.matte, origin_x + c, row, x)
                                      : RectLanes(s_, FloatLanes::Gather(x), y);
         LaneMask lanes = shape.inside;
         if (!lanes.Any()) {
