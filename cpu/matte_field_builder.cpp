@@ -6,6 +6,7 @@
 
 #include "cpu/matte_chamfer.h"
 #include "model/float_image.h"
+#include "model/pixel_traits.h"
 
 namespace prismora {
 

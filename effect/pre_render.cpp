@@ -15,6 +15,7 @@
 #include "model/gpu_path.h"
 #include "model/layer_checkouts.h"
 #include "model/param_index.h"
+#include "model/pixel_traits.h"
 
 namespace prismora {
 namespace {

@@ -66,4 +66,14 @@ template <typename Pixel> inline Pixel *WorldPixelAt(PF_EffectWorld &world, A_lo
     return const_cast<Pixel *>(WorldPixelAt<Pixel>(static_cast<const PF_EffectWorld &>(world), x, y));
 }
 
+// Alpha of world pixel (x, y) (world indices, not layer coordinates), 0 to 1;
+// 0 outside the world or for a world without data.
+template <typename Pixel> inline float WorldAlphaAt(const PF_EffectWorld &world, A_long x, A_long y)
+{
+    if (world.data == nullptr || x < 0 || y < 0 || x >= world.width || y >= world.height) {
+        return 0.0f;
+    }
+    return ClampUnit(PixelTraits<Pixel>::ToFloat(WorldPixelAt<Pixel>(world, x, y)->alpha));
+}
+
 } // namespace prismora

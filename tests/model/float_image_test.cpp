@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "model/pixel_traits.h"
 #include "support/test_world.h"
 
 namespace prismora {
