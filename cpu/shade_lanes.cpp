@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <type_traits>
 
 #include "cpu/float_lanes.h"
 #include "cpu/pixel_store.h"
@@ -229,6 +230,24 @@ FloatLanes ReadWindow(const BlurWindow &window, ColorChannel channel, const Cell
     return MixCell(cell, taps);
 }
 
+// PackPixel8 of four pixels (channels in rows of four lanes), stored side by
+// side: each channel clamped into 0..1 (NaN kept, then packed as 0), times 255
+// plus a half, truncated.
+void StorePixels8(PF_Pixel8 *out, const float (&channels)[4][kLanes])
+{
+    __m128i words = _mm_setzero_si128();
+    for (int k = 0; k < 4; ++k) {
+        const FloatLanes v = FloatLanes::Load(channels[k]);
+        const FloatLanes clamped = Select(v > 1.0f, 1.0f, Select(v < 0.0f, 0.0f, v)); // ClampUnit
+        const __m128i scaled = _mm_cvttps_epi32((clamped * 255.0f + 0.5f).v);
+        const __m128i value = _mm_andnot_si128(_mm_castps_si128((!IsNumber(clamped)).m), scaled);
+        words = _mm_or_si128(
+            words, _mm_sll_epi32(_mm_and_si128(value, _mm_set1_epi32(0xff)), _mm_cvtsi32_si128(8 * k)));
+    }
+    static_assert(sizeof(PF_Pixel8) == 4, "four channel bytes, alpha first");
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), words);
+}
+
 template <typename Pixel> class LaneShader {
 public:
     LaneShader(const EffectSettings &s, const CpuFastGlassFrame<Pixel> &frame) : s_(s), frame_(frame)
@@ -381,9 +400,16 @@ private:
         };
         alignas(16) float src[4][kLanes];
         const int bits = lanes.Bits();
+        const A_long first_col = origin_x + c - frame_.input.origin_x;
+        const A_long src_row = row - frame_.input.origin_y;
+        const bool on_input = first_col >= 0 && first_col + kLanes <= frame_.input.width && src_row >= 0 &&
+                              src_row < frame_.input.height;
         for (int i = 0; i < kLanes; ++i) {
-            const FloatPixel p =
-                ((bits >> i) & 1) != 0 ? frame_.Source(x[i] - frame_.origin_x, sy) : FloatPixel{};
+            FloatPixel p{};
+            if (((bits >> i) & 1) != 0) {
+                p = on_input ? SourceAtPixel(first_col + i, src_row)
+                             : frame_.Source(x[i] - frame_.origin_x, sy);
+            }
             src[0][i] = p.alpha;
             src[1][i] = p.red;
             src[2][i] = p.green;
@@ -396,12 +422,37 @@ private:
         Mix(FloatLanes::Gather(src[2]), lit(green, light_color_[1]), mix).Store(result[2]);
         Mix(FloatLanes::Gather(src[3]), lit(blue, light_color_[2]), mix).Store(result[3]);
 
+        if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
+            if (bits == (1 << kLanes) - 1) {
+                StorePixels8(out + c, result);
+                return;
+            }
+        }
         for (int i = 0; i < kLanes; ++i) {
             if (((bits >> i) & 1) != 0) {
                 StorePixel(out[c + i], FloatPixel{result[0][i], result[1][i], result[2][i], result[3][i]});
             } else {
                 ShadeOne(out[c + i], x[i], y);
             }
+        }
+    }
+
+    // What Source reads at input pixel (col, row), a whole position inside the
+    // input: every mix weight 0, without locating the cell.
+    FloatPixel SourceAtPixel(A_long col, A_long row) const
+    {
+        const PF_EffectWorld &world = frame_.input;
+        if constexpr (!std::is_same_v<Pixel, PF_PixelFloat>) {
+            return ToFloatPixel(*WorldPixelAt<Pixel>(world, col, row));
+        } else {
+            BilinearCell cell;
+            cell.valid = true;
+            cell.x0 = col;
+            cell.y0 = row;
+            cell.x1 = col + 1 < world.width - 1 ? col + 1 : world.width - 1;
+            cell.y1 = row + 1 < world.height - 1 ? row + 1 : world.height - 1;
+            return MixTaps<CpuGlassPolicy>(
+                cell, [&](A_long x, A_long y) { return ToFloatPixel(*WorldPixelAt<Pixel>(world, x, y)); });
         }
     }
 
