@@ -216,8 +216,18 @@ FloatLanes ReadWindow(const BlurWindow &window, ColorChannel channel, const Cell
                       const WindowTaps &at, LaneMask wanted)
 {
     const float *plane = window.colour.data() + ChannelIndex(channel);
-    TapLanes taps;
     const int bits = (wanted & cell.valid).Bits();
+    constexpr int kAll = (1 << kLanes) - 1;
+    if (bits == kAll && at.placed == kAll) { // the usual case: every tap of every lane
+        const auto tap = [&](int k) {
+            return FloatLanes(_mm_setr_ps(plane[at.offset[0][k]], plane[at.offset[1][k]],
+                                          plane[at.offset[2][k]], plane[at.offset[3][k]]));
+        };
+        const FloatLanes top = Mix(tap(0), tap(1), cell.fx);
+        const FloatLanes bottom = Mix(tap(2), tap(3), cell.fx);
+        return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
+    }
+    TapLanes taps;
     for (int i = 0; i < kLanes; ++i) {
         if (((bits >> i) & 1) == 0) {
             continue;
