@@ -337,13 +337,25 @@ private:
         const ShapeLanes shape = frame_.glass_mode == kGlassFullFrame
                                      ? MatteLanes(*frame_.matte, origin_x + c, row, x)
                                      : RectLanes(s_, FloatLanes::Gather(x), y);
-        LaneMask lanes = shape.inside;
-        if (!lanes.Any()) {
+        // The source pixels, read straight where all four lie on the input.
+        const A_long first_col = origin_x + c - frame_.input.origin_x;
+        const A_long src_row = row - frame_.input.origin_y;
+        const bool on_input = first_col >= 0 && first_col + kLanes <= frame_.input.width && src_row >= 0 &&
+                              src_row < frame_.input.height;
+        const float sy = y - frame_.origin_y;
+        const auto source = [&](int i) {
+            return on_input ? SourceAtPixel(first_col + i, src_row)
+                            : frame_.Source(x[i] - frame_.origin_x, sy);
+        };
+        // Off the glass a pixel is its source.
+        const int inside = shape.inside.Bits();
+        if (inside == 0) {
             for (int i = 0; i < kLanes; ++i) {
-                ShadeOne(out[c + i], x[i], y);
+                StorePixel(out[c + i], source(i));
             }
             return;
         }
+        LaneMask lanes = shape.inside;
 
         // FinishShape; the normal is the fast policy's: only where the direction
         // borrows it, which those lanes leave to the scalar pixel.
@@ -388,7 +400,6 @@ private:
 
         // The refracted reads, red and blue pushed apart along the radius.
         const FloatLanes sx = FloatLanes::Gather(x) - frame_.origin_x;
-        const float sy = y - frame_.origin_y;
         const FloatLanes rx = sx - offset_x;
         const FloatLanes ry = FloatLanes(sy) - offset_y;
         const float tint = s_.tint_multiplier;
@@ -410,16 +421,10 @@ private:
         };
         alignas(16) float src[4][kLanes];
         const int bits = lanes.Bits();
-        const A_long first_col = origin_x + c - frame_.input.origin_x;
-        const A_long src_row = row - frame_.input.origin_y;
-        const bool on_input = first_col >= 0 && first_col + kLanes <= frame_.input.width && src_row >= 0 &&
-                              src_row < frame_.input.height;
         for (int i = 0; i < kLanes; ++i) {
-            FloatPixel p{};
-            if (((bits >> i) & 1) != 0) {
-                p = on_input ? SourceAtPixel(first_col + i, src_row)
-                             : frame_.Source(x[i] - frame_.origin_x, sy);
-            }
+            // Every lane but one at the panel centre (left to the scalar pixel).
+            const bool needed = ((bits >> i) & 1) != 0 || ((inside >> i) & 1) == 0;
+            const FloatPixel p = needed ? source(i) : FloatPixel{};
             src[0][i] = p.alpha;
             src[1][i] = p.red;
             src[2][i] = p.green;
@@ -441,6 +446,8 @@ private:
         for (int i = 0; i < kLanes; ++i) {
             if (((bits >> i) & 1) != 0) {
                 StorePixel(out[c + i], FloatPixel{result[0][i], result[1][i], result[2][i], result[3][i]});
+            } else if (((inside >> i) & 1) == 0) {
+                StorePixel(out[c + i], FloatPixel{src[0][i], src[1][i], src[2][i], src[3][i]});
             } else {
                 ShadeOne(out[c + i], x[i], y);
             }
