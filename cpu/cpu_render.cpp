@@ -46,7 +46,10 @@ PF_Err RenderAtDepth(const PF_EffectWorld &input, PF_EffectWorld *output, const 
     MatteField field;
     const MatteField *matte = nullptr;
     if (matte_world != nullptr) {
-        BuildMatteField<Pixel>(*matte_world, field);
+        const PF_Err err = BuildMatteField<Pixel>(*matte_world, field, threads);
+        if (err != PF_Err_NONE) {
+            return err;
+        }
     }
     if (field.valid) {
         matte = &field;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <utility>
 
 #include "cpu/matte_chamfer.h"
@@ -74,7 +75,18 @@ std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long widt
     const CellGrid grid{width, height};
     std::vector<float> dist = SeedDistance(mask, grid);
 
-    // Two passes in place: each cell sees the neighbours already visited in its pass.
+    // Two passes in place: each cell sees the neighbours already visited in its
+    // pass. Away from the grid's rim every neighbour exists, so those cells skip
+    // the bounds tests; the relaxations run in the same order either way.
+    const auto relax_inner = [&](float &d, std::size_t n, float step) {
+        if (mask[n] != 0) {
+            const float candidate = dist[n] + step;
+            if (candidate < d) {
+                d = candidate;
+            }
+        }
+    };
+    const auto w = static_cast<std::size_t>(width);
     for (A_long j = 0; j < height; ++j) {
         for (A_long i = 0; i < width; ++i) {
             const std::size_t c = grid.At(i, j);
@@ -82,10 +94,17 @@ std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long widt
                 continue;
             }
             float d = dist[c];
-            Relax(d, mask, dist, grid, i - 1, j, kOrthogonalStep);
-            Relax(d, mask, dist, grid, i, j - 1, kOrthogonalStep);
-            Relax(d, mask, dist, grid, i - 1, j - 1, kDiagonalStep);
-            Relax(d, mask, dist, grid, i + 1, j - 1, kDiagonalStep);
+            if (j > 0 && i > 0 && i < width - 1) {
+                relax_inner(d, c - 1, kOrthogonalStep);
+                relax_inner(d, c - w, kOrthogonalStep);
+                relax_inner(d, c - w - 1, kDiagonalStep);
+                relax_inner(d, c - w + 1, kDiagonalStep);
+            } else {
+                Relax(d, mask, dist, grid, i - 1, j, kOrthogonalStep);
+                Relax(d, mask, dist, grid, i, j - 1, kOrthogonalStep);
+                Relax(d, mask, dist, grid, i - 1, j - 1, kDiagonalStep);
+                Relax(d, mask, dist, grid, i + 1, j - 1, kDiagonalStep);
+            }
             dist[c] = d;
         }
     }
@@ -96,22 +115,30 @@ std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long widt
                 continue;
             }
             float d = dist[c];
-            Relax(d, mask, dist, grid, i + 1, j, kOrthogonalStep);
-            Relax(d, mask, dist, grid, i, j + 1, kOrthogonalStep);
-            Relax(d, mask, dist, grid, i + 1, j + 1, kDiagonalStep);
-            Relax(d, mask, dist, grid, i - 1, j + 1, kDiagonalStep);
+            if (j < height - 1 && i > 0 && i < width - 1) {
+                relax_inner(d, c + 1, kOrthogonalStep);
+                relax_inner(d, c + w, kOrthogonalStep);
+                relax_inner(d, c + w + 1, kDiagonalStep);
+                relax_inner(d, c + w - 1, kDiagonalStep);
+            } else {
+                Relax(d, mask, dist, grid, i + 1, j, kOrthogonalStep);
+                Relax(d, mask, dist, grid, i, j + 1, kOrthogonalStep);
+                Relax(d, mask, dist, grid, i + 1, j + 1, kDiagonalStep);
+                Relax(d, mask, dist, grid, i - 1, j + 1, kDiagonalStep);
+            }
             dist[c] = d;
         }
     }
     return dist;
 }
 
-std::vector<float> SmoothDistance(const std::vector<uint8_t> &mask, const std::vector<float> &distance,
-                                  A_long width, A_long height)
+namespace {
+
+void SmoothDistanceRows(const std::vector<uint8_t> &mask, const std::vector<float> &distance, A_long width,
+                        A_long height, A_long row_begin, A_long row_end, std::vector<float> &smoothed)
 {
     const CellGrid grid{width, height};
-    std::vector<float> smoothed = distance;
-    for (A_long j = 0; j < height; ++j) {
+    for (A_long j = row_begin; j < row_end; ++j) {
         for (A_long i = 0; i < width; ++i) {
             const std::size_t c = grid.At(i, j);
             if (mask[c] == 0) {
@@ -134,32 +161,60 @@ std::vector<float> SmoothDistance(const std::vector<uint8_t> &mask, const std::v
             smoothed[c] = sum / (weight > 1.0f ? weight : 1.0f);
         }
     }
+}
+
+} // namespace
+
+std::vector<float> SmoothDistance(const std::vector<uint8_t> &mask, const std::vector<float> &distance,
+                                  A_long width, A_long height)
+{
+    std::vector<float> smoothed = distance;
+    SmoothDistanceRows(mask, distance, width, height, 0, height, smoothed);
     return smoothed;
 }
 
-template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, MatteField &field)
+template <typename Pixel>
+PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const HostThreads &threads)
 {
     field = MatteField{};
     if (world.data == nullptr || world.width < 1 || world.height < 1) {
-        return false;
+        return PF_Err_NONE;
     }
+    const auto alpha_at = [&world](const Pixel *row, A_long x) {
+        return ClampUnit(PixelTraits<Pixel>::ToFloat(row[x].alpha));
+    };
 
+    // The visible pixels' bounds, band by band: a minimum and a maximum do not
+    // depend on the order the bands finish in.
     A_long min_x = world.width;
     A_long min_y = world.height;
     A_long max_x = -1;
     A_long max_y = -1;
-    for (A_long y = 0; y < world.height; ++y) {
-        for (A_long x = 0; x < world.width; ++x) {
-            if (WorldAlphaAt<Pixel>(world, x, y) > kVisibleAlpha) {
-                min_x = x < min_x ? x : min_x;
-                min_y = y < min_y ? y : min_y;
-                max_x = x > max_x ? x : max_x;
-                max_y = y > max_y ? y : max_y;
+    std::mutex bounds_mutex;
+    PF_Err err = threads.ForEachBand(world.height, [&](A_long begin, A_long end) {
+        A_long band_min_x = world.width;
+        A_long band_min_y = world.height;
+        A_long band_max_x = -1;
+        A_long band_max_y = -1;
+        for (A_long y = begin; y < end; ++y) {
+            const Pixel *row = WorldPixelAt<Pixel>(world, 0, y);
+            for (A_long x = 0; x < world.width; ++x) {
+                if (alpha_at(row, x) > kVisibleAlpha) {
+                    band_min_x = x < band_min_x ? x : band_min_x;
+                    band_min_y = y < band_min_y ? y : band_min_y;
+                    band_max_x = x > band_max_x ? x : band_max_x;
+                    band_max_y = y > band_max_y ? y : band_max_y;
+                }
             }
         }
-    }
-    if (max_x < min_x || max_y < min_y) {
-        return false;
+        const std::lock_guard<std::mutex> lock(bounds_mutex);
+        min_x = band_min_x < min_x ? band_min_x : min_x;
+        min_y = band_min_y < min_y ? band_min_y : min_y;
+        max_x = band_max_x > max_x ? band_max_x : max_x;
+        max_y = band_max_y > max_y ? band_max_y : max_y;
+    });
+    if (err != PF_Err_NONE || max_x < min_x || max_y < min_y) {
+        return err;
     }
 
     // The margin is cut at the world's edges; compared before adding so that a
@@ -175,7 +230,7 @@ template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, Matt
     built.grid_width = x1 - x0 + 1;
     built.grid_height = y1 - y0 + 1;
     if (built.grid_width < 1 || built.grid_height < 1) {
-        return false;
+        return PF_Err_NONE;
     }
 
     built.left = static_cast<float>(min_x + world.origin_x);
@@ -192,25 +247,47 @@ template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, Matt
     const CellGrid grid{built.grid_width, built.grid_height};
     std::vector<uint8_t> mask(grid.Count(), 0);
     built.alpha.assign(grid.Count(), 0.0f);
-    for (A_long j = 0; j < grid.height; ++j) {
-        for (A_long i = 0; i < grid.width; ++i) {
-            const float a = WorldAlphaAt<Pixel>(world, x0 + i, y0 + j);
-            built.alpha[grid.At(i, j)] = a;
-            if (a >= kInsideAlpha) {
-                mask[grid.At(i, j)] = 1;
+    err = threads.ForEachBand(grid.height, [&](A_long begin, A_long end) {
+        for (A_long j = begin; j < end; ++j) {
+            const Pixel *row = WorldPixelAt<Pixel>(world, x0, y0 + j);
+            for (A_long i = 0; i < grid.width; ++i) {
+                const float a = alpha_at(row, i);
+                built.alpha[grid.At(i, j)] = a;
+                if (a >= kInsideAlpha) {
+                    mask[grid.At(i, j)] = 1;
+                }
             }
         }
+    });
+    if (err != PF_Err_NONE) {
+        return err;
     }
 
-    built.distance =
-        SmoothDistance(mask, ChamferDistance(mask, grid.width, grid.height), grid.width, grid.height);
+    const std::vector<float> distance = ChamferDistance(mask, grid.width, grid.height);
+    built.distance = distance;
+    err = threads.ForEachBand(grid.height, [&](A_long begin, A_long end) {
+        SmoothDistanceRows(mask, distance, grid.width, grid.height, begin, end, built.distance);
+    });
+    if (err != PF_Err_NONE) {
+        return err;
+    }
     built.valid = true;
     field = std::move(built);
-    return true;
+    return PF_Err_NONE;
 }
 
-template bool BuildMatteField<PF_Pixel8>(const PF_EffectWorld &, MatteField &);
-template bool BuildMatteField<PF_Pixel16>(const PF_EffectWorld &, MatteField &);
-template bool BuildMatteField<PF_PixelFloat>(const PF_EffectWorld &, MatteField &);
+template <typename Pixel> bool BuildMatteField(const PF_EffectWorld &world, MatteField &field)
+{
+    const HostThreads serial;
+    return BuildMatteField<Pixel>(world, field, serial) == PF_Err_NONE && field.valid;
+}
+
+#define PRISMORA_BUILD_MATTE_FIELD(Pixel)                                                                    \
+    template PF_Err BuildMatteField<Pixel>(const PF_EffectWorld &, MatteField &, const HostThreads &);       \
+    template bool BuildMatteField<Pixel>(const PF_EffectWorld &, MatteField &);
+PRISMORA_BUILD_MATTE_FIELD(PF_Pixel8)
+PRISMORA_BUILD_MATTE_FIELD(PF_Pixel16)
+PRISMORA_BUILD_MATTE_FIELD(PF_PixelFloat)
+#undef PRISMORA_BUILD_MATTE_FIELD
 
 } // namespace prismora
