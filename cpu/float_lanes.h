@@ -9,6 +9,7 @@
 #if defined(__SSE2__) || defined(_M_X64)
 #define PRISMORA_FLOAT_LANES 1
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 namespace prismora {
 

@@ -258,6 +258,20 @@ void StorePixels8(PF_Pixel8 *out, const float (&channels)[4][kLanes])
     _mm_storeu_si128(reinterpret_cast<__m128i *>(out), words);
 }
 
+// ClampPixelFloat of four pixels (channels in rows of four lanes), stored side
+// by side: alpha into 0..1 with NaN kept, colour v > 0 ? v : 0.
+void StorePixelsFloat(PF_PixelFloat *out, const float (&channels)[4][kLanes])
+{
+    const FloatLanes a = FloatLanes::Load(channels[0]);
+    __m128 v[4] = {Select(a > 1.0f, 1.0f, Select(a < 0.0f, 0.0f, a)).v, // ClampUnit
+                   MaxF(FloatLanes::Load(channels[1]), 0.0f).v, MaxF(FloatLanes::Load(channels[2]), 0.0f).v,
+                   MaxF(FloatLanes::Load(channels[3]), 0.0f).v};
+    _MM_TRANSPOSE4_PS(v[0], v[1], v[2], v[3]);
+    for (int i = 0; i < kLanes; ++i) {
+        _mm_storeu_ps(&out[i].alpha, v[i]);
+    }
+}
+
 template <typename Pixel> class LaneShader {
 public:
     LaneShader(const EffectSettings &s, const CpuFastGlassFrame<Pixel> &frame) : s_(s), frame_(frame)
@@ -437,9 +451,12 @@ private:
         Mix(FloatLanes::Gather(src[2]), lit(green, light_color_[1]), mix).Store(result[2]);
         Mix(FloatLanes::Gather(src[3]), lit(blue, light_color_[2]), mix).Store(result[3]);
 
-        if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
-            if (bits == (1 << kLanes) - 1) {
+        if (bits == (1 << kLanes) - 1) {
+            if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
                 StorePixels8(out + c, result);
+                return;
+            } else if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+                StorePixelsFloat(out + c, result);
                 return;
             }
         }
