@@ -15,6 +15,7 @@
 #endif
 #endif
 
+#include "cpu/cpu_features.h"
 #include "cpu/pixel_store.h"
 #include "model/bilinear.h"
 #include "model/glass_policy.h"
@@ -112,15 +113,6 @@ __attribute__((target("avx"))) A_long PassThroughFloatAvx(const PF_PixelFloat *r
         _mm_sfence(); // the streamed pixels are in memory before the band reports done
     }
     return i;
-}
-
-bool HasAvx()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx") != 0;
-    }();
-    return has;
 }
 #endif
 

@@ -9,6 +9,8 @@
 #endif
 #endif
 
+#include "cpu/cpu_features.h"
+
 namespace prismora {
 namespace {
 
@@ -81,15 +83,6 @@ __attribute__((target("avx"))) std::size_t SumTapsAvx(const float *const *rows, 
         _mm_storeu_ps(out + i + 12, _mm256_cvtpd_ps(a3));
     }
     return i;
-}
-
-bool HasAvx()
-{
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx") != 0;
-    }();
-    return has;
 }
 #endif
 
