@@ -13,6 +13,9 @@
 
 namespace prismora {
 
+// How many pixels a FloatLanes holds.
+constexpr int kLanes = 4;
+
 struct FloatLanes {
     __m128 v;
 
@@ -40,6 +43,11 @@ inline FloatLanes operator*(FloatLanes a, FloatLanes b)
 inline FloatLanes operator/(FloatLanes a, FloatLanes b)
 {
     return _mm_div_ps(a.v, b.v);
+}
+// Negation flips the sign bit, as -x does (not 0 - x, which turns -0 into +0).
+inline FloatLanes operator-(FloatLanes a)
+{
+    return _mm_xor_ps(a.v, _mm_set1_ps(-0.0f));
 }
 
 // A lane mask: all bits set where the comparison holds.

@@ -6,6 +6,8 @@
 #include <type_traits>
 
 #include "cpu/float_lanes.h"
+#include "cpu/lane_reads.h"
+#include "cpu/lane_stores.h"
 #include "cpu/pixel_store.h"
 #include "model/pixel_traits.h"
 #include "model/shape_field.h"
@@ -23,18 +25,6 @@ using Policy = CpuFastGlassPolicy;
 #else
 #define PRISMORA_FLATTEN
 #endif
-constexpr int kLanes = 4;
-
-FloatLanes Neg(FloatLanes a)
-{
-    return _mm_xor_ps(a.v, _mm_set1_ps(-0.0f));
-}
-
-// (b - a) * t + a, as Policy::Mix rounds it.
-FloatLanes Mix(FloatLanes a, FloatLanes b, FloatLanes t)
-{
-    return (b - a) * t + a;
-}
 
 // SmoothStep over edges that are the same for every lane.
 FloatLanes SmoothStep(float edge0, float edge1, FloatLanes v)
@@ -71,37 +61,8 @@ ShapeLanes RectLanes(const EffectSettings &s, FloatLanes x, float y)
     const FloatLanes d = SqrtF(ox * ox + oy * oy) + MinF(MaxF(qx, qy), 0.0f) - r;
     shape.coverage = FloatLanes(1.0f) - SmoothStep(0.0f, 1.0f, d);
     shape.inside = !(shape.coverage <= 0.003f); // Policy::Covers
-    shape.depth = MaxF(Neg(d), 0.0f);
+    shape.depth = MaxF(-d, 0.0f);
     return shape;
-}
-
-// One plane of the matte at layer pixels x[0..3] = first..first + 3 of row y,
-// as MatteField::Sample reads it at whole positions: every mix weight 0. Where
-// those cells and their right and lower neighbours lie on the grid, the taps
-// come from two rows of the plane; elsewhere (a tap off the grid gives the
-// default) from Sample itself.
-FloatLanes MatteRow(const MatteField &matte, const std::vector<float> &plane, A_long first, A_long y,
-                    const float (&x)[kLanes], float default_value)
-{
-    const A_long i = first - matte.grid_x;
-    const A_long j = y - matte.grid_y;
-    const bool readable = matte.valid && matte.grid_width > 0 && matte.grid_height > 0 &&
-                          plane.size() >= static_cast<std::size_t>(matte.grid_width) *
-                                              static_cast<std::size_t>(matte.grid_height);
-    if (readable && i >= 0 && i < matte.grid_width - kLanes && j >= 0 && j < matte.grid_height - 1) {
-        const float *row0 = plane.data() +
-                            static_cast<std::size_t>(j) * static_cast<std::size_t>(matte.grid_width) +
-                            static_cast<std::size_t>(i);
-        const float *row1 = row0 + matte.grid_width;
-        const FloatLanes top = Mix(FloatLanes::Load(row0), FloatLanes::Load(row0 + 1), 0.0f);
-        const FloatLanes bottom = Mix(FloatLanes::Load(row1), FloatLanes::Load(row1 + 1), 0.0f);
-        return Mix(top, bottom, 0.0f);
-    }
-    alignas(16) float value[kLanes];
-    for (int k = 0; k < kLanes; ++k) {
-        value[k] = matte.Sample(plane, x[k], static_cast<float>(y), default_value);
-    }
-    return FloatLanes::Gather(value);
 }
 
 // MatteShape up to FinishShape, at layer pixels x[0..3] = first..first + 3 of row y.
@@ -122,155 +83,6 @@ struct Panel {
     float width;
     float height;
 };
-
-// Four bilinear cells, as LocateBilinear<CpuGlassPolicy> places them.
-struct CellLanes {
-    LaneMask valid;
-    IntLanes x0, y0, x1, y1;
-    FloatLanes fx = 0.0f;
-    FloatLanes fy = 0.0f;
-};
-
-CellLanes Locate(A_long width, A_long height, FloatLanes x, FloatLanes y, bool clamp_edges)
-{
-    CellLanes cell;
-    if (width < 1 || height < 1) {
-        cell.valid = AllLanes(false);
-        return cell;
-    }
-    const float last_x = static_cast<float>(width - 1);
-    const float last_y = static_cast<float>(height - 1);
-    if (clamp_edges) {
-        x = ClampF(x, 0.0f, last_x);
-        y = ClampF(y, 0.0f, last_y);
-        cell.valid = AllLanes(true);
-    } else {
-        cell.valid = !((x < 0.0f) | (y < 0.0f) | (x > last_x) | (y > last_y));
-    }
-    cell.valid = cell.valid & IsNumber(x) & IsNumber(y);
-    // Valid lanes lie in [0, last]: floor is truncation there.
-    FloatLanes fx0 = 0.0f;
-    FloatLanes fy0 = 0.0f;
-    cell.x0 = TruncateNonNegative(x, &fx0);
-    cell.y0 = TruncateNonNegative(y, &fy0);
-    for (int i = 0; i < kLanes; ++i) {
-        cell.x1.i[i] = cell.x0.i[i] + 1 < width - 1 ? cell.x0.i[i] + 1 : width - 1;
-        cell.y1.i[i] = cell.y0.i[i] + 1 < height - 1 ? cell.y0.i[i] + 1 : height - 1;
-    }
-    cell.fx = x - fx0;
-    cell.fy = y - fy0;
-    return cell;
-}
-
-// The four taps of each lane's cell, p00, p10, p01, p11; 0 in lanes not read.
-struct TapLanes {
-    alignas(16) float tap[4][kLanes] = {};
-};
-
-// MixTaps of each lane; a lane whose cell is not valid reads 0, as the scalar
-// read does.
-FloatLanes MixCell(const CellLanes &cell, const TapLanes &taps)
-{
-    const FloatLanes top = Mix(FloatLanes::Gather(taps.tap[0]), FloatLanes::Gather(taps.tap[1]), cell.fx);
-    const FloatLanes bottom = Mix(FloatLanes::Gather(taps.tap[2]), FloatLanes::Gather(taps.tap[3]), cell.fx);
-    return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
-}
-
-// Where each lane's cell lies in the blurred windows: the offsets of its taps'
-// red channel. Every window of a frame holds the same rectangle, so one
-// placement serves them all. A cell reaching outside the window (one chosen
-// too small) reads NaN, as WindowChannelAt does: any NaN tap makes the read NaN.
-struct WindowTaps {
-    std::size_t offset[kLanes][4] = {};
-    int placed = 0; // lanes whose cell lies in the window
-};
-
-WindowTaps PlaceInWindow(const BlurWindow &window, const CellLanes &cell, int lanes)
-{
-    WindowTaps at;
-    const auto columns = static_cast<std::size_t>(window.columns());
-    const auto rows = static_cast<std::size_t>(window.rows());
-    for (int i = 0; i < kLanes; ++i) {
-        if (((lanes >> i) & 1) == 0) {
-            continue;
-        }
-        // Below the window wraps to a large value: one comparison per index.
-        const auto i0 = static_cast<std::size_t>(cell.x0.i[i] - window.rect.left);
-        const auto i1 = static_cast<std::size_t>(cell.x1.i[i] - window.rect.left);
-        const auto j0 = static_cast<std::size_t>(cell.y0.i[i] - window.rect.top);
-        const auto j1 = static_cast<std::size_t>(cell.y1.i[i] - window.rect.top);
-        if (i0 >= columns || i1 >= columns || j0 >= rows || j1 >= rows) {
-            continue;
-        }
-        constexpr std::size_t kStep = BlurWindow::kChannels;
-        at.offset[i][0] = (j0 * columns + i0) * kStep;
-        at.offset[i][1] = (j0 * columns + i1) * kStep;
-        at.offset[i][2] = (j1 * columns + i0) * kStep;
-        at.offset[i][3] = (j1 * columns + i1) * kStep;
-        at.placed |= 1 << i;
-    }
-    return at;
-}
-
-FloatLanes ReadWindow(const BlurWindow &window, ColorChannel channel, const CellLanes &cell,
-                      const WindowTaps &at, LaneMask wanted)
-{
-    const float *plane = window.colour.data() + ChannelIndex(channel);
-    const int bits = (wanted & cell.valid).Bits();
-    constexpr int kAll = (1 << kLanes) - 1;
-    if (bits == kAll && at.placed == kAll) { // the usual case: every tap of every lane
-        const auto tap = [&](int k) {
-            return FloatLanes(_mm_setr_ps(plane[at.offset[0][k]], plane[at.offset[1][k]],
-                                          plane[at.offset[2][k]], plane[at.offset[3][k]]));
-        };
-        const FloatLanes top = Mix(tap(0), tap(1), cell.fx);
-        const FloatLanes bottom = Mix(tap(2), tap(3), cell.fx);
-        return Select(cell.valid, Mix(top, bottom, cell.fy), 0.0f);
-    }
-    TapLanes taps;
-    for (int i = 0; i < kLanes; ++i) {
-        if (((bits >> i) & 1) == 0) {
-            continue;
-        }
-        const bool placed = ((at.placed >> i) & 1) != 0;
-        for (int k = 0; k < 4; ++k) {
-            taps.tap[k][i] = placed ? plane[at.offset[i][k]] : std::numeric_limits<float>::quiet_NaN();
-        }
-    }
-    return MixCell(cell, taps);
-}
-
-// PackPixel8 of four pixels (channels in rows of four lanes), stored side by
-// side: each channel clamped into 0..1 (NaN kept, then packed as 0), times 255
-// plus a half, truncated.
-void StorePixels8(PF_Pixel8 *out, const float (&channels)[4][kLanes])
-{
-    __m128i words = _mm_setzero_si128();
-    for (int k = 0; k < 4; ++k) {
-        const FloatLanes v = FloatLanes::Load(channels[k]);
-        const FloatLanes clamped = Select(v > 1.0f, 1.0f, Select(v < 0.0f, 0.0f, v)); // ClampUnit
-        const __m128i scaled = _mm_cvttps_epi32((clamped * 255.0f + 0.5f).v);
-        const __m128i value = _mm_andnot_si128(_mm_castps_si128((!IsNumber(clamped)).m), scaled);
-        words = _mm_or_si128(
-            words, _mm_sll_epi32(_mm_and_si128(value, _mm_set1_epi32(0xff)), _mm_cvtsi32_si128(8 * k)));
-    }
-    static_assert(sizeof(PF_Pixel8) == 4, "four channel bytes, alpha first");
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), words);
-}
-
-// ClampPixelFloat of four pixels (channels in rows of four lanes), stored side
-// by side: alpha into 0..1 with NaN kept, colour v > 0 ? v : 0.
-void StorePixelsFloat(PF_PixelFloat *out, const float (&channels)[4][kLanes])
-{
-    const FloatLanes a = FloatLanes::Load(channels[0]);
-    __m128 v[4] = {Select(a > 1.0f, 1.0f, Select(a < 0.0f, 0.0f, a)).v, // ClampUnit
-                   MaxF(FloatLanes::Load(channels[1]), 0.0f).v, MaxF(FloatLanes::Load(channels[2]), 0.0f).v,
-                   MaxF(FloatLanes::Load(channels[3]), 0.0f).v};
-    _MM_TRANSPOSE4_PS(v[0], v[1], v[2], v[3]);
-    for (int i = 0; i < kLanes; ++i) {
-        _mm_storeu_ps(&out[i].alpha, v[i]);
-    }
-}
 
 template <typename Pixel> class LaneShader {
 public:
@@ -496,7 +308,7 @@ private:
                          ColorChannel channel) const
     {
         const PF_EffectWorld &world = frame_.input;
-        const CellLanes cell = Locate(world.width, world.height, x, y, frame_.clamp_edges);
+        const CellLanes cell = LocateLanes(world.width, world.height, x, y, frame_.clamp_edges);
         const auto sharp = [&](LaneMask wanted) {
             TapLanes taps;
             const int bits = (wanted & cell.valid).Bits();
