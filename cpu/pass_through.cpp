@@ -6,16 +6,15 @@
 #include <cstring>
 #include <type_traits>
 
+#include "cpu/cpu_features.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
-#if defined(__GNUC__)
-// GCC and Clang compile the AVX loop on its own and pick it at run time.
-#include <immintrin.h>
-#define PRISMORA_AVX_PASS_THROUGH 1
 #endif
+#if defined(PRISMORA_AVX_LOOPS)
+#include <immintrin.h>
 #endif
 
-#include "cpu/cpu_features.h"
 #include "cpu/pixel_store.h"
 #include "model/bilinear.h"
 #include "model/glass_policy.h"
@@ -99,13 +98,12 @@ void PassThroughFloatSse2(const PF_PixelFloat *row0, const PF_PixelFloat *row1, 
     }
 }
 
-#if defined(PRISMORA_AVX_PASS_THROUGH)
+#if defined(PRISMORA_AVX_LOOPS)
 // The same two pixels at a time from `begin` on; returns where it stopped.
 // Aligned output goes straight to memory: the frame is far larger than the
 // caches, and nothing here reads it back.
-__attribute__((target("avx"))) A_long PassThroughFloatAvx(const PF_PixelFloat *row0,
-                                                          const PF_PixelFloat *row1, PF_PixelFloat *out,
-                                                          A_long begin, A_long end)
+PRISMORA_AVX_TARGET A_long PassThroughFloatAvx(const PF_PixelFloat *row0, const PF_PixelFloat *row1,
+                                               PF_PixelFloat *out, A_long begin, A_long end)
 {
     const __m256 zero = _mm256_setzero_ps();
     const __m256 one = _mm256_set1_ps(1.0f);
@@ -141,7 +139,7 @@ void PassThroughFloatRun(const PF_PixelFloat *row0, const PF_PixelFloat *row1, P
                          A_long count)
 {
     A_long done = 0;
-#if defined(PRISMORA_AVX_PASS_THROUGH)
+#if defined(PRISMORA_AVX_LOOPS)
     if (HasAvx()) {
         // One pixel first where that brings the output to a 32-byte boundary.
         done = count > 0 && reinterpret_cast<std::uintptr_t>(out) % 32 == 16 ? 1 : 0;

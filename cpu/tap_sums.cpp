@@ -1,15 +1,11 @@
 #include "cpu/tap_sums.h"
 
+#include "cpu/cpu_features.h"
+
 #if defined(__x86_64__) || defined(_M_X64)
 #include <immintrin.h>
 #define PRISMORA_SSE2_SUMS 1 // every x86-64 processor has SSE2
-#if defined(__GNUC__)
-// GCC and Clang compile the AVX loop on its own and pick it at run time.
-#define PRISMORA_AVX_SUMS 1
 #endif
-#endif
-
-#include "cpu/cpu_features.h"
 
 namespace prismora {
 namespace {
@@ -57,11 +53,10 @@ std::size_t SumTapsSse2(const float *const *rows, const double *w, std::size_t t
 }
 #endif
 
-#if defined(PRISMORA_AVX_SUMS)
+#if defined(PRISMORA_AVX_LOOPS)
 // Sixteen lanes at a time in four registers of four doubles.
-__attribute__((target("avx"))) std::size_t SumTapsAvx(const float *const *rows, const double *w,
-                                                      std::size_t taps, float *out, std::size_t begin,
-                                                      std::size_t n)
+PRISMORA_AVX_TARGET std::size_t SumTapsAvx(const float *const *rows, const double *w, std::size_t taps,
+                                           float *out, std::size_t begin, std::size_t n)
 {
     std::size_t i = begin;
     for (; i + 16 <= n; i += 16) {
@@ -91,7 +86,7 @@ __attribute__((target("avx"))) std::size_t SumTapsAvx(const float *const *rows, 
 void SumTaps(const float *const *rows, const double *weights, std::size_t taps, float *out, std::size_t n)
 {
     std::size_t done = 0;
-#if defined(PRISMORA_AVX_SUMS)
+#if defined(PRISMORA_AVX_LOOPS)
     if (HasAvx()) {
         done = SumTapsAvx(rows, weights, taps, out, done, n);
     }
