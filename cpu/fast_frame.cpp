@@ -125,7 +125,7 @@ PF_Err RenderFrameFast(const PF_EffectWorld &input, PF_EffectWorld &output, cons
     const A_long shaded_begin = shaded.left - output.origin_x;
     const A_long shaded_end = shaded.right - output.origin_x;
     const CpuFastGlassFrame<Pixel> frame{MakeCpuGlassFrame<Pixel>(input, settings, matte, half, full)};
-    const bool in_lanes = CanShadeInLanes(settings, frame);
+    const bool in_lanes = CanShadeInLanes(settings, frame, output);
     return threads.ForEachBand(output.height, [&](A_long begin, A_long end) {
         for (A_long r = begin; r < end; ++r) {
             const A_long y = output.origin_y + r;

@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "cpu/float_lanes.h"
+#include "cpu/glass_bounds.h"
 #include "cpu/lane_reads.h"
 #include "cpu/lane_stores.h"
 #include "cpu/pixel_store.h"
@@ -370,9 +371,14 @@ private:
 } // namespace
 
 template <typename Pixel>
-bool CanShadeInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pixel> &frame)
+bool CanShadeInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pixel> &frame,
+                     const PF_EffectWorld &output)
 {
-    return LaneShader<Pixel>::Handles(settings, frame);
+    const auto exact = [](const PF_EffectWorld &world) {
+        return HasExactFloatCoordinates(
+            {world.origin_x, world.origin_y, world.origin_x + world.width, world.origin_y + world.height});
+    };
+    return exact(frame.input) && exact(output) && LaneShader<Pixel>::Handles(settings, frame);
 }
 
 template <typename Pixel>
@@ -384,7 +390,8 @@ void ShadeSpanInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pi
 
 #else // no vector lanes: every pixel goes through ShadeGlassFast
 
-template <typename Pixel> bool CanShadeInLanes(const EffectSettings &, const CpuFastGlassFrame<Pixel> &)
+template <typename Pixel>
+bool CanShadeInLanes(const EffectSettings &, const CpuFastGlassFrame<Pixel> &, const PF_EffectWorld &)
 {
     return false;
 }
@@ -403,7 +410,8 @@ void ShadeSpanInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pi
 #endif
 
 #define PRISMORA_SHADE_LANES(Pixel)                                                                          \
-    template bool CanShadeInLanes<Pixel>(const EffectSettings &, const CpuFastGlassFrame<Pixel> &);          \
+    template bool CanShadeInLanes<Pixel>(const EffectSettings &, const CpuFastGlassFrame<Pixel> &,           \
+                                         const PF_EffectWorld &);                                            \
     template void ShadeSpanInLanes<Pixel>(const EffectSettings &, const CpuFastGlassFrame<Pixel> &,          \
                                           PF_EffectWorld &, A_long, A_long, A_long);
 PRISMORA_SHADE_LANES(PF_Pixel8)

@@ -13,10 +13,13 @@
 
 namespace prismora {
 
-// Whether ShadeSpanInLanes can shade this frame's pixels (false where the
-// processor has no vector lanes).
+// Whether ShadeSpanInLanes can shade this frame's pixels into `output`: false
+// where the processor has no vector lanes, and where the input's or the
+// output's layer positions are too far out for floats to hold them exactly
+// (the lanes index pixels by whole numbers where the model uses floats).
 template <typename Pixel>
-bool CanShadeInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pixel> &frame);
+bool CanShadeInLanes(const EffectSettings &settings, const CpuFastGlassFrame<Pixel> &frame,
+                     const PF_EffectWorld &output);
 
 // Pixels [begin, end) of output row r, as ShadeGlassFast and StorePixel give them.
 template <typename Pixel>

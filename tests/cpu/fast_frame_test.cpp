@@ -185,10 +185,16 @@ TYPED_TEST(FastFrameTest, EqualsThePlainFrameBitForBit)
 
     for (int round = 0; round < 120; ++round) {
         const bool wide = rng.Chance(10);
-        TestWorld<Pixel> input(wide ? rng.Int(180, 240) : rng.Int(1, 72), rng.Int(1, 56), RandomLayout(rng));
+        // Now and then the layer lies where a float no longer holds every whole position.
+        const A_long far =
+            rng.Chance(10) ? rng.Pick({A_long{1} << 24, -(A_long{1} << 24) - 3, (A_long{1} << 25) + 1}) : 0;
+        WorldLayout in_layout = RandomLayout(rng);
+        in_layout.origin_x += far;
+        TestWorld<Pixel> input(wide ? rng.Int(180, 240) : rng.Int(1, 72), rng.Int(1, 56), in_layout);
         FillRandom(input, rng, 0);
         // The request: inside, around or beside the layer, any size.
-        const WorldLayout out_layout = RandomLayout(rng);
+        WorldLayout out_layout = RandomLayout(rng);
+        out_layout.origin_x += far;
         const A_long out_w = wide ? 100 : rng.Int(1, 80);
         const A_long out_h = rng.Int(1, 64);
         const EffectSettings settings = RandomSettings(rng, input.width(), input.height());
