@@ -180,7 +180,7 @@ PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const Hos
     if (world.data == nullptr || world.width < 1 || world.height < 1) {
         return PF_Err_NONE;
     }
-    const auto alpha_at = [&world](const Pixel *row, A_long x) {
+    const auto alpha_at = [](const Pixel *row, A_long x) {
         return ClampUnit(PixelTraits<Pixel>::ToFloat(row[x].alpha));
     };
 
