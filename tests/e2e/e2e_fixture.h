@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include "cpu/cpu_render.h"
-#include "cpu/matte_field_builder.h"
 #include "hostsim/host.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
@@ -92,25 +91,19 @@ inline EffectSettings SettingsFor(const ParamSet &params, const World &layer)
     return ReadEffectSettings(table.data());
 }
 
-// The reference for a frame rendered as one request: the plain render of the
-// input (and matte) exactly as the host delivered them to the effect.
+// The reference for a frame rendered as one request (no matte): the plain
+// render of the input exactly as the host delivered it to the effect.
 template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameResult &frame)
 {
     EXPECT_EQ(frame.tiles.size(), 1u);
     const hostsim::TileReport &tile = frame.tiles.at(0);
+    EXPECT_FALSE(tile.checkouts.contains(1));
     const World input = job.input->Crop(tile.checkouts.at(0).delivered);
-    const EffectSettings settings = SettingsFor(job.params, *job.input);
-    MatteField field;
-    const MatteField *matte = nullptr;
-    if (tile.checkouts.contains(1) &&
-        BuildMatteField<Pixel>(job.params.layer(kParamAlphaMatte)->Crop(tile.checkouts.at(1).delivered).pf(),
-                               field)) {
-        matte = &field;
-    }
     const PF_LRect &rect = tile.rect;
     World out(rect.right - rect.left, rect.bottom - rect.top, hostsim::FormatForDepth(Depth<Pixel>::kBits),
               {0, rect.left, rect.top});
-    EXPECT_EQ(PlainRender<Pixel>(&input.pf(), &out.pf(), settings, matte), PF_Err_NONE);
+    EXPECT_EQ(PlainRender<Pixel>(&input.pf(), &out.pf(), SettingsFor(job.params, *job.input), nullptr),
+              PF_Err_NONE);
     return out;
 }
 

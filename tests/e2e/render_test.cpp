@@ -1,6 +1,7 @@
 // Frames through the host at every depth, on padded rows: the smart render
-// against the shader's per-pixel results, the plain render command, Full Frame
-// with and without a matte. Requests away from the origin are in tiles_threads_test.
+// against the plain render of what the host delivered, and the plain render
+// command. Requests away from the origin and Full Frame with a matte are in
+// tiles_threads_test, GPU against CPU frames in tests/hostsim.
 #include "e2e_fixture.h"
 
 namespace prismora::e2e {
@@ -97,39 +98,6 @@ TYPED_TEST(Render, PlainRenderAgreesWithSmartRenderWhereTheMatteTakesNoPart)
         ASSERT_EQ(narrow_legacy.err, PF_Err_NONE);
         EXPECT_TRUE(SameFrame(narrow_legacy.output, narrow_smart.output)) << width;
     }
-    this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Render, FullFrameWithoutAVisibleMattePassesTheLayerThrough)
-{
-    const World input = PatternWorld(96, 64, this->kFormat);
-    const World transparent(96, 64, this->kFormat);
-    for (const World *matte : {static_cast<const World *>(nullptr), &transparent}) {
-        SCOPED_TRACE(matte ? "transparent matte" : "no matte");
-        FrameJob job = this->NewFrame(input);
-        job.params.SetPopup(kParamGlassMode, 2);
-        job.params.SetFloat(kParamBlurIntensity, 50.0);
-        job.params.SetLayer(kParamAlphaMatte, matte);
-        const FrameResult frame = this->host().Render(job);
-        ASSERT_EQ(frame.err, PF_Err_NONE);
-        EXPECT_EQ(frame.tiles.at(0).checkouts.contains(1), matte != nullptr);
-        EXPECT_TRUE(SameFrame(frame.output, Stored(input)));
-    }
-    this->ExpectBalancedBooks();
-}
-
-TYPED_TEST(Render, FullFrameShapesThePanelFromTheMatte)
-{
-    const World input = PatternWorld(120, 80, this->kFormat);
-    const World matte = EllipseMatte(120, 80, this->kFormat, 70.0f, 36.0f, 32.0f, 22.0f);
-    FrameJob job = this->NewFrame(input);
-    job.params.SetPopup(kParamGlassMode, 2);
-    job.params.SetLayer(kParamAlphaMatte, &matte);
-    const FrameResult frame = this->host().Render(job);
-    ASSERT_EQ(frame.err, PF_Err_NONE);
-    ASSERT_TRUE(frame.tiles.at(0).checkouts.contains(1)) << "the matte is checked out";
-    EXPECT_TRUE(SameFrame(frame.output, ReferenceFor<TypeParam>(job, frame)));
-
     this->ExpectBalancedBooks();
 }
 
