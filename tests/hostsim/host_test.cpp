@@ -1,6 +1,6 @@
-// The host's machinery, driven by the plug-in itself: worlds and checkout
-// geometry. The books, failure and null injection are run by the effect's
-// failure tests (tests/e2e/every_failure_test.cpp).
+// The host's worlds. Checkout geometry shows in the tiled frames
+// (tests/e2e/tiles_threads_test.cpp); the books, failure and null injection
+// are run by the effect's failure tests (tests/e2e/every_failure_test.cpp).
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -24,39 +24,6 @@ World Pattern(A_long width, A_long height, PixelFormat format)
         }
     }
     return w;
-}
-
-std::array<A_long, 4> Edges(const PF_LRect &r)
-{
-    return {r.left, r.top, r.right, r.bottom};
-}
-
-// With amount 0 the effect passes its input through, so the output is the
-// layer's pixels at the request, wherever the checkout put them.
-TEST(Host, TheCheckoutIsTheExpandedRequestClippedToTheLayerAtEveryDepth)
-{
-    Host host(HOSTSIM_PRISMORA_EFFECT, {.row_padding_bytes = 12, .gpu_device = GpuDeviceChoice::kNone});
-    host.Start();
-    for (const int depth : {8, 16, 32}) {
-        SCOPED_TRACE(depth);
-        const World input = Pattern(33, 25, FormatForDepth(depth));
-        FrameJob job = host.NewFrame(input, depth);
-        job.params.SetFloat(host.params().Find("Amount").value(), 0.0);
-        job.request = PF_LRect{5, 1, 17, 9};
-        const FrameResult frame = host.Render(job);
-        ASSERT_EQ(frame.err, PF_Err_NONE);
-        EXPECT_EQ(frame.output.origin_x(), 5);
-        EXPECT_EQ(frame.output.origin_y(), 1);
-        EXPECT_TRUE(frame.output.SamePixels(input.Crop({5, 1, 17, 9})));
-        ASSERT_EQ(frame.tiles.size(), 1u);
-        const LayerRequest &in = frame.tiles[0].checkouts.at(0);
-        const A_long m = 5 - in.requested.left;
-        EXPECT_GT(m, 5);
-        EXPECT_EQ(Edges(in.requested), (std::array<A_long, 4>{5 - m, 1 - m, 17 + m, 9 + m}));
-        EXPECT_EQ(Edges(in.delivered), (std::array<A_long, 4>{0, 0, 33, 25}));
-        EXPECT_EQ(Edges(frame.tiles[0].result_rect), (std::array<A_long, 4>{5, 1, 17, 9}));
-        EXPECT_TRUE(host.books().Imbalances().empty());
-    }
 }
 
 TEST(World, RowsArePaddedWithAMarkAndACropKeepsLayerPositions)
