@@ -124,14 +124,9 @@ TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
 
 TEST(PreRender, ExpansionFollowsQualityMarginsAndFullFrameRequest)
 {
-    EffectSettings s;
-    s.glass_width = 400.0f;
-    s.glass_height = 300.0f;
-    s.distortion_scale = 0.3f;
-    s.blur_intensity = 30.0f;
-    s.chromatic_shift = 4.0f;
+    EffectSettings s{
+        .quality = kQualityLow, .glass_width = 400.0f, .glass_height = 300.0f}; // blur 30, 30 %, shift 4
     const PF_LRect request{0, 0, 1920, 1080};
-    s.quality = 1;
     EXPECT_EQ(RequestExpansion(s, request), 76); // 75.15
     s.quality = 3;
     EXPECT_EQ(RequestExpansion(s, request), 77); // 4.41 + 60 + 12
