@@ -5,7 +5,6 @@
 // frame), gives back everything it took, and the next frame is the clean one.
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>

@@ -1,9 +1,6 @@
 // The host's worlds. Checkout geometry shows in the tiled frames
 // (tests/e2e/tiles_threads_test.cpp); the books, failure and null injection
 // are run by the effect's failure tests (tests/e2e/every_failure_test.cpp).
-#include <algorithm>
-#include <array>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // The host's worlds: frames of no pixels copy as frames of no pixels, and GPU
 // frames come back to the host as the effect wrote them.
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <vector>

@@ -2,8 +2,6 @@
 // (negative rowbytes) layout. The world owns its pixels.
 #pragma once
 
-#include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
