@@ -80,12 +80,10 @@ inline World Stored(const World &layer)
 inline EffectSettings SettingsFor(const ParamSet &params, const World &layer)
 {
     const ParamSet values = params.ResolvedFor(layer.width(), layer.height());
-    std::vector<PF_ParamDef> records;
-    for (PF_ParamIndex i = 0; i < values.size(); ++i) {
-        records.push_back(values.ValueRecord(i));
-    }
+    std::vector<PF_ParamDef> records(kParamCount);
     std::vector<PF_ParamDef *> table(kParamCount, nullptr);
-    for (size_t i = 0; i < records.size() && i < table.size(); ++i) {
+    for (PF_ParamIndex i = 0; i < values.size() && i < kParamCount; ++i) {
+        records[i] = values.ValueRecord(i);
         table[i] = &records[i];
     }
     return ReadEffectSettings(table.data());
