@@ -94,17 +94,14 @@ void StressFrames(Host &host, uint32_t seed)
     EXPECT_EQ(host.books().Imbalances(), std::vector<std::string>{});
 }
 
+// On the plug-in as built, and on the build with the emulated device.
 TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
 {
     StressFrames(SharedHost(), 20261207u);
-}
-
-TEST(MultiFrameStress, SixteenRandomFramesAtOnceOnTheEmulatedDevice)
-{
-    Host host(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
-    host.Start();
-    ASSERT_NE(host.AcceptedGpuOffer(), nullptr);
-    StressFrames(host, 7u);
+    Host emulated(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
+    emulated.Start();
+    ASSERT_NE(emulated.AcceptedGpuOffer(), nullptr);
+    StressFrames(emulated, 7u);
 }
 
 } // namespace
