@@ -8,12 +8,6 @@ namespace prismora::e2e {
 namespace {
 
 template <typename Pixel> class Render : public EffectTest<Pixel> {
-protected:
-    static void Blur(FrameJob &job, double blur)
-    {
-        EffectTest<Pixel>::SmallPanel(job, 70.0, 50.0);
-        job.params.SetFloat(kParamBlurIntensity, blur);
-    }
 };
 TYPED_TEST_SUITE(Render, PixelTypes);
 
@@ -42,15 +36,10 @@ TYPED_TEST(Render, SmartFrameEqualsTheShaderPerPixel)
                                job.params.SetFloat(kParamChromaticShift, 12.0);
                                job.params.SetFloat(kParamAmount, 150.0);
                            }},
-                          {"debug view",
-                           [](FrameJob &job) {
+                          {"debug view", [](FrameJob &job) {
                                TestFixture::SmallPanel(job, 80.0, 50.0);
                                job.params.SetPopup(kParamDebugView, 5);
-                           }},
-                          // No blurred images, an unblurred half and a blurred full one, two blurred ones.
-                          {"blur 0.01", [](FrameJob &job) { TestFixture::Blur(job, 0.01); }},
-                          {"blur 0.02", [](FrameJob &job) { TestFixture::Blur(job, 0.02); }},
-                          {"blur 0.03", [](FrameJob &job) { TestFixture::Blur(job, 0.03); }}};
+                           }}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         FrameJob job = this->NewFrame(input);
