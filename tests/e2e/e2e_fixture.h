@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -31,6 +30,7 @@ using hostsim::RenderPath;
 using hostsim::World;
 using prismora::test::EllipseMatte;
 using prismora::test::MaxDifference;
+using prismora::test::RandomParams;
 
 template <typename Pixel> struct Depth {
     static constexpr int kBits = sizeof(Pixel) == 4 ? 8 : (sizeof(Pixel) == 8 ? 16 : 32);
@@ -75,46 +75,6 @@ inline World Stored(const World &layer)
         }
     }
     return out;
-}
-
-// Random values inside every parameter's slider range (the blur kept short so
-// that a sanitizer build stays quick); the matte layer is `matte` or none.
-inline void RandomParams(std::mt19937 &rng, FrameJob &job, const World *matte)
-{
-    ParamSet &params = job.params;
-    const auto uniform = [&rng](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng);
-    };
-    for (PF_ParamIndex i = 1; i < params.size(); ++i) {
-        const PF_ParamDef &def = params.def(i);
-        switch (def.param_type) {
-        case PF_Param_FLOAT_SLIDER: {
-            const double lo = def.u.fs_d.slider_min;
-            const double hi = i == kParamBlurIntensity ? 30.0 : def.u.fs_d.slider_max;
-            params.SetFloat(i, uniform(lo, std::max(hi, lo)));
-            break;
-        }
-        case PF_Param_POPUP:
-            params.SetPopup(i, std::uniform_int_distribution<A_long>(1, def.u.pd.num_choices)(rng));
-            break;
-        case PF_Param_POINT:
-            params.SetPoint(i, static_cast<PF_Fixed>(uniform(0.0, job.input->width()) * 65536.0),
-                            static_cast<PF_Fixed>(uniform(0.0, job.input->height()) * 65536.0));
-            break;
-        case PF_Param_COLOR:
-            params.SetColor(i, {static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng()),
-                                static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng())});
-            break;
-        case PF_Param_CHECKBOX:
-            params.SetCheckbox(i, rng() % 2 == 0);
-            break;
-        case PF_Param_LAYER:
-            params.SetLayer(i, rng() % 2 == 0 ? matte : nullptr);
-            break;
-        default:
-            break;
-        }
-    }
 }
 
 // The settings the effect resolves from these values on this layer.

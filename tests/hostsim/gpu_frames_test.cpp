@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ namespace {
 
 using prismora::test::EllipseMatte;
 using prismora::test::MaxDifference;
+using prismora::test::RandomParams;
 using Lines = std::vector<std::string>;
 
 // Gradients and slow waves, partly translucent: a GPU frame reads at positions
@@ -120,10 +122,25 @@ TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
             job.params.SetPopup(P("Glass Mode"), 2);
             job.params.SetLayer(P("Alpha Matte Layer"), m);
         };
+        // Random values of every parameter on a rectangle that fits, half of
+        // them drawn as they look rather than as a debug view.
+        std::mt19937 rng(depth);
+        const auto random = [&](FrameJob &job) {
+            RandomParams(rng, job, &matte);
+            job.params.SetPopup(P("Renderer"), 1);
+            job.params.SetPopup(P("Glass Mode"), 1);
+            job.params.SetFloat(P("Glass Width"), 100.0);
+            job.params.SetFloat(P("Glass Height"), 70.0);
+        };
+        const auto random_look = [&](FrameJob &job) {
+            random(job);
+            job.params.SetPopup(P("Debug View"), 1);
+        };
         const std::pair<const char *, std::function<void(FrameJob &)>> scenarios[] = {
-            {"rounded rect", [](FrameJob &) {}},
-            {"rounded rect, clamp edges",
-             [&](FrameJob &job) { job.params.SetCheckbox(P("Clamp Edges"), true); }},
+            {"random", random},
+            {"random", random},
+            {"random, as it looks", random_look},
+            {"random, as it looks", random_look},
             {"rounded rect, tinted, no blur",
              [&](FrameJob &job) {
                  job.params.SetFloat(P("Blur Intensity"), 0.0);
