@@ -1,7 +1,6 @@
 // Parameter values as written on the command line, against the effect's own
 // declarations.
 #include <array>
-#include <cstring>
 #include <tuple>
 
 #include <gtest/gtest.h>

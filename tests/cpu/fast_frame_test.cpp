@@ -49,25 +49,16 @@ PF_Err IterateGeneric(A_long iterations, void *refcon, PF_Err (*fn)(void *, A_lo
 
 const PF_Iterate8Suite2 kIterateSuite{nullptr, nullptr, nullptr, nullptr, IterateGeneric};
 
-SPErr Acquire(const char *name, int32, const void **suite)
-{
-    if (std::strcmp(name, kPFIterate8Suite) != 0) {
-        return 13;
-    }
-    *suite = &kIterateSuite;
-    return kSPNoError;
-}
-SPErr Release(const char *, int32)
-{
-    return kSPNoError;
-}
-
-// In-data whose basic suite hands out the iterate suite above.
+// In-data whose basic suite hands out the iterate suite above and nothing else.
 struct FakeHost {
     FakeHost()
     {
-        basic.AcquireSuite = Acquire;
-        basic.ReleaseSuite = Release;
+        basic.AcquireSuite = [](const char *name, int32, const void **suite) -> SPErr {
+            const bool iterate = std::strcmp(name, kPFIterate8Suite) == 0;
+            *suite = iterate ? &kIterateSuite : nullptr;
+            return iterate ? kSPNoError : 13;
+        };
+        basic.ReleaseSuite = [](const char *, int32) -> SPErr { return kSPNoError; };
         in_data.pica_basicP = &basic;
     }
     FakeHost(const FakeHost &) = delete;

@@ -3,7 +3,6 @@
 // border seeds those frames cannot reach.
 #include "cpu/matte_field_builder.h"
 
-#include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>

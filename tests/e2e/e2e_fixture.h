@@ -1,25 +1,20 @@
 // End-to-end tests: the built T_Prismora loaded by the simulated host, at every
-// depth. The reference for a frame is the library's own shader run per pixel on
-// the worlds the host handed the effect, with the blurs made as a frame makes
-// them, packed into the frame's depth.
+// depth. The reference for a frame is the library's plain render (every pixel
+// through the shader, whole-frame blurs) of the worlds the host handed the effect.
 #pragma once
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "cpu/gaussian_blur.h"
-#include "cpu/matte_field_builder.h"
+#include "cpu/cpu_render.h"
 #include "hostsim/host.h"
 #include "model/effect_settings.h"
 #include "model/float_image.h"
-#include "model/glass_shader.h"
 #include "model/param_index.h"
 #include "support/hostsim_worlds.h"
 
@@ -35,6 +30,7 @@ using hostsim::RenderPath;
 using hostsim::World;
 using prismora::test::EllipseMatte;
 using prismora::test::MaxDifference;
+using prismora::test::RandomParams;
 
 template <typename Pixel> struct Depth {
     static constexpr int kBits = sizeof(Pixel) == 4 ? 8 : (sizeof(Pixel) == 8 ? 16 : 32);
@@ -42,21 +38,6 @@ template <typename Pixel> struct Depth {
 };
 
 using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16, PF_PixelFloat>;
-
-// The shader's result packed as the effect packs it into the depth.
-template <typename Pixel> void StorePacked(Pixel &dst, const FloatPixel &v)
-{
-    if constexpr (sizeof(Pixel) == 4) { // PackPixel8 and 16 put alpha in the lowest bits
-        const uint32_t p = PackPixel8(v);
-        std::memcpy(&dst, &p, sizeof(p));
-    } else if constexpr (sizeof(Pixel) == 8) {
-        const uint64_t p = PackPixel16(v);
-        std::memcpy(&dst, &p, sizeof(p));
-    } else {
-        const FloatPixel c = ClampPixelFloat(v);
-        dst = {c.alpha, c.red, c.green, c.blue};
-    }
-}
 
 // A structured layer: ramps, a checkerboard, diagonal stripes and a partly
 // transparent band, so refraction, blur and fringes all move visible detail.
@@ -100,52 +81,28 @@ inline World Stored(const World &layer)
 inline EffectSettings SettingsFor(const ParamSet &params, const World &layer)
 {
     const ParamSet values = params.ResolvedFor(layer.width(), layer.height());
-    std::vector<PF_ParamDef> records;
-    for (PF_ParamIndex i = 0; i < values.size(); ++i) {
-        records.push_back(values.ValueRecord(i));
-    }
+    std::vector<PF_ParamDef> records(kParamCount);
     std::vector<PF_ParamDef *> table(kParamCount, nullptr);
-    for (size_t i = 0; i < records.size() && i < table.size(); ++i) {
+    for (PF_ParamIndex i = 0; i < values.size() && i < kParamCount; ++i) {
+        records[i] = values.ValueRecord(i);
         table[i] = &records[i];
     }
     return ReadEffectSettings(table.data());
 }
 
-// The reference for a frame rendered as one request: the shader's results on
-// the input (and matte) exactly as the host delivered them to the effect.
+// The reference for a frame rendered as one request (no matte): the plain
+// render of the input exactly as the host delivered it to the effect.
 template <typename Pixel> World ReferenceFor(const FrameJob &job, const FrameResult &frame)
 {
     EXPECT_EQ(frame.tiles.size(), 1u);
     const hostsim::TileReport &tile = frame.tiles.at(0);
+    EXPECT_FALSE(tile.checkouts.contains(1));
     const World input = job.input->Crop(tile.checkouts.at(0).delivered);
-    const EffectSettings settings = SettingsFor(job.params, *job.input);
-    MatteField field;
-    const MatteField *matte = nullptr;
-    if (tile.checkouts.contains(1) &&
-        BuildMatteField<Pixel>(job.params.layer(kParamAlphaMatte)->Crop(tile.checkouts.at(1).delivered).pf(),
-                               field)) {
-        matte = &field;
-    }
-    FloatImage half;
-    FloatImage full;
-    const float s = settings.blur_intensity * 0.1f;
-    if (s > 0.001f && (settings.glass_mode != 2 || matte != nullptr)) {
-        const FloatImage source = ToFloatImage<Pixel>(input.pf());
-        half = GaussianBlur(source, s * 0.5f, settings.quality, settings.clamp_edges);
-        full = GaussianBlur(source, s, settings.quality, settings.clamp_edges);
-    }
     const PF_LRect &rect = tile.rect;
     World out(rect.right - rect.left, rect.bottom - rect.top, hostsim::FormatForDepth(Depth<Pixel>::kBits),
               {0, rect.left, rect.top});
-    for (A_long r = 0; r < out.height(); ++r) {
-        for (A_long c = 0; c < out.width(); ++c) {
-            const FloatPixel v =
-                ShadeGlassPixel<Pixel>(input.pf(), settings, matte, half.IsUsable() ? &half : nullptr,
-                                       full.IsUsable() ? &full : nullptr, static_cast<float>(rect.left + c),
-                                       static_cast<float>(rect.top + r));
-            StorePacked(out.At<Pixel>(c, r), v);
-        }
-    }
+    EXPECT_EQ(PlainRender<Pixel>(&input.pf(), &out.pf(), SettingsFor(job.params, *job.input), nullptr),
+              PF_Err_NONE);
     return out;
 }
 

@@ -5,7 +5,6 @@
 // frame), gives back everything it took, and the next frame is the clean one.
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -95,14 +94,6 @@ std::string RefusedReturn(const HostCall &call)
     return ::testing::AssertionSuccess();
 }
 
-// The GPU log's lines of the last frame.
-std::vector<std::string> GpuLines(const prismora::test::ScopedLogDir &log)
-{
-    std::vector<std::string> lines = log.Lines();
-    std::erase_if(lines, [](const std::string &l) { return !l.starts_with("SmartRenderGPU(CUDA): "); });
-    return lines;
-}
-
 TEST_P(EveryFailure, EveryHostCallAndEveryNullFailsCleanly)
 {
     Host &host = EmulatedHost();
@@ -157,7 +148,8 @@ TEST_P(EveryFailure, EveryHostCallAndEveryNullFailsCleanly)
                 EXPECT_EQ(failed.err, kInjected);
             }
             if (failed.path == "gpu: error 7") { // the device memory is logged on failure too, and the code
-                const std::vector<std::string> lines = GpuLines(*gpu_log);
+                std::vector<std::string> lines = gpu_log->Lines();
+                std::erase_if(lines, [](const auto &l) { return !l.starts_with("SmartRenderGPU(CUDA): "); });
                 ASSERT_FALSE(lines.empty());
                 EXPECT_EQ(lines.back(), "SmartRenderGPU(CUDA): return err=7");
                 EXPECT_EQ(std::ranges::count_if(

@@ -2,8 +2,6 @@
 // matte, tiles, the plain render and, on the emulated device, the GPU path)
 // rendered on 16 host threads together must equal the same frames rendered
 // one by one. Run under ThreadSanitizer by `make tsan`.
-#include <random>
-
 #include "e2e_fixture.h"
 
 namespace prismora::e2e {
@@ -11,44 +9,10 @@ namespace {
 
 constexpr int kFrames = 16;
 
-// Random values inside every parameter's slider range (the blur kept short so
-// that a sanitizer build stays quick).
+// Random values for every parameter, and a random way to render the frame.
 void RandomSettings(std::mt19937 &rng, FrameJob &job, const World &matte)
 {
-    ParamSet &params = job.params;
-    const auto uniform = [&rng](double lo, double hi) {
-        return std::uniform_real_distribution<double>(lo, hi)(rng);
-    };
-    for (PF_ParamIndex i = 1; i < params.size(); ++i) {
-        const PF_ParamDef &def = params.def(i);
-        switch (def.param_type) {
-        case PF_Param_FLOAT_SLIDER: {
-            const double lo = def.u.fs_d.slider_min;
-            const double hi = i == kParamBlurIntensity ? 30.0 : def.u.fs_d.slider_max;
-            params.SetFloat(i, uniform(lo, std::max(hi, lo)));
-            break;
-        }
-        case PF_Param_POPUP:
-            params.SetPopup(i, std::uniform_int_distribution<A_long>(1, def.u.pd.num_choices)(rng));
-            break;
-        case PF_Param_POINT:
-            params.SetPoint(i, static_cast<PF_Fixed>(uniform(0.0, job.input->width()) * 65536.0),
-                            static_cast<PF_Fixed>(uniform(0.0, job.input->height()) * 65536.0));
-            break;
-        case PF_Param_COLOR:
-            params.SetColor(i, {static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng()),
-                                static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng())});
-            break;
-        case PF_Param_CHECKBOX:
-            params.SetCheckbox(i, rng() % 2 == 0);
-            break;
-        case PF_Param_LAYER:
-            params.SetLayer(i, rng() % 2 == 0 ? &matte : nullptr);
-            break;
-        default:
-            break;
-        }
-    }
+    RandomParams(rng, job, &matte);
     switch (rng() % 4) {
     case 0:
         job.tile_width = 17 + static_cast<A_long>(rng() % 30);
@@ -94,17 +58,14 @@ void StressFrames(Host &host, uint32_t seed)
     EXPECT_EQ(host.books().Imbalances(), std::vector<std::string>{});
 }
 
+// On the plug-in as built, and on the build with the emulated device.
 TEST(MultiFrameStress, SixteenRandomFramesAtOnceEqualThemOneByOne)
 {
     StressFrames(SharedHost(), 20261207u);
-}
-
-TEST(MultiFrameStress, SixteenRandomFramesAtOnceOnTheEmulatedDevice)
-{
-    Host host(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
-    host.Start();
-    ASSERT_NE(host.AcceptedGpuOffer(), nullptr);
-    StressFrames(host, 7u);
+    Host emulated(PRISMORA_E2E_EMULATED_PLUGIN, {.gpu_device = hostsim::GpuDeviceChoice::kEmulated});
+    emulated.Start();
+    ASSERT_NE(emulated.AcceptedGpuOffer(), nullptr);
+    StressFrames(emulated, 7u);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// How the host splits a frame into tiles must not change it: tiles agree with
-// the whole frame (several frames at once: multi_frame_stress_test.cpp).
+// How the host splits a frame into tiles or requests must not change it: tiles
+// agree with the whole frame (several frames at once: multi_frame_stress_test.cpp).
 #include "e2e_fixture.h"
 #include "model/shape_field.h"
 
@@ -38,6 +38,14 @@ TYPED_TEST(Split, TilesAgreeWithTheWholeFrame)
             // The host hands GPU float frames on as the kernel wrote them; the
             // CPU store clamps alpha and negative colour.
             EXPECT_LE(MaxDifference(Stored(gpu.output), whole.output), this->kBits == 8 ? 1.0 / 255.0 : 1e-4);
+            // So is one request away from the origin, and it lands where it was asked for.
+            job.path = RenderPath::kSmart;
+            job.tile_width = job.tile_height = 0;
+            job.request = PF_LRect{41, 17, 98, 60};
+            const FrameResult part = this->host().Render(job);
+            EXPECT_EQ(part.output.origin_x(), 41);
+            EXPECT_EQ(part.output.origin_y(), 17);
+            EXPECT_TRUE(SameFrame(part.output, whole.output.Crop(*job.request)));
             continue;
         }
         EXPECT_GT(tiled.tiles.back().checkouts.at(0).delivered.left, 0) << "tile inputs lie away from (0, 0)";

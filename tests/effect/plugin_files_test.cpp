@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,11 +37,6 @@ Bytes ReadFile(const std::filesystem::path &path)
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes B(const char *text, size_t size)
-{
-    return Bytes(text, text + size);
-}
-
 uint32_t U32(const Bytes &b, size_t at)
 {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
@@ -72,7 +66,8 @@ TEST(PiPL, ResourceScriptCompilesToTheSameBytes)
     ASSERT_LT(at, compiled.size()) << "the PiPL bytes are not in the compiled resource";
     const Bytes header(compiled.begin() + at - 40, compiled.begin() + at);
     EXPECT_EQ(U32(header, 0), pipl.size());
-    EXPECT_EQ(Bytes(header.begin() + 8, header.begin() + 22), B("P\0I\0P\0L\0\0\0\xFF\xFF\x80\x3E", 14));
+    const char type_and_id[] = "P\0I\0P\0L\0\0\0\xFF\xFF\x80\x3E";
+    EXPECT_EQ(Bytes(header.begin() + 8, header.begin() + 22), Bytes(type_and_id, type_and_id + 14));
     EXPECT_EQ(header[30] | header[31] << 8, 1033);
 }
 

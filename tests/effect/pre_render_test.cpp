@@ -3,6 +3,7 @@
 // (tests/e2e/every_failure_test.cpp).
 #include "effect/pre_render.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -10,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "AE_EffectCB.h"
+#include "effect/params_setup.h"
 #include "model/param_index.h"
+#include "support/fake_host.h"
 #include "support/scoped_log_dir.h"
 #include "support/test_world.h"
 
@@ -26,9 +29,9 @@ Rect R(const PF_LRect &r)
     return {r.left, r.top, r.right, r.bottom};
 }
 
-// The host's side of a pre-render: parameter values by index (the popups at
-// their defaults, the rest zero, the matte layer without pixels), the calls
-// the effect makes, and the request, times and output record.
+// The host's side of a pre-render: parameter values by index (as declared, the
+// matte layer without pixels), the calls the effect makes, and the request,
+// times and output record.
 struct PreRenderHost {
     struct LayerRequest {
         PF_ParamIndex index;
@@ -68,14 +71,9 @@ struct PreRenderHost {
             Of(ref).layer_requests.push_back({index, id, *req, what_time, time_step, time_scale});
             return PF_Err_NONE;
         };
-        for (A_long i = 0; i < kParamCount; ++i) {
-            params[i].uu.id = i;
-        }
-        for (const auto &[index, value] :
-             {std::pair{kParamRenderer, 1}, {kParamQuality, 2}, {kParamGlassMode, 1}, {kParamDebugView, 1}}) {
-            params[index].u.pd.value = value;
-        }
-        params[kParamAlphaMatte].param_type = PF_Param_LAYER;
+        test::FakeHost declaring;
+        EXPECT_EQ(ParamsSetup(declaring.in_data(), declaring.out_data()), PF_Err_NONE);
+        std::copy(declaring.added.begin(), declaring.added.end(), params.begin() + 1);
     }
     static PreRenderHost &Of(PF_ProgPtr ref) { return *reinterpret_cast<PreRenderHost *>(ref); }
     void SetSlider(PF_ParamIndex index, double value) { params[index].u.fs_d.value = value; }
@@ -95,12 +93,9 @@ TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
 {
     ScopedLogDir log;
     PreRenderHost host;
-    // The panel of the worked example: 400 x 300, distortion 30 %, blur 30, shift 4.
+    // The panel of the worked example: 400 x 300, distortion 30 %, blur 30, shift 4 (the defaults).
     host.SetSlider(kParamGlassWidth, 400.0);
     host.SetSlider(kParamGlassHeight, 300.0);
-    host.SetSlider(kParamDistortionScale, 30.0);
-    host.SetSlider(kParamBlurIntensity, 30.0);
-    host.SetSlider(kParamChromaticShift, 4.0);
     host.pre_input.output_request.rect = {100, 50, 740, 410};
     host.pre_input.output_request.channel_mask = PF_ChannelMask_RED;
     host.pre_output.solid = 1;
@@ -124,14 +119,9 @@ TEST(PreRender, ExpandsTheInputRequestAndReportsTheRequestAsResult)
 
 TEST(PreRender, ExpansionFollowsQualityMarginsAndFullFrameRequest)
 {
-    EffectSettings s;
-    s.glass_width = 400.0f;
-    s.glass_height = 300.0f;
-    s.distortion_scale = 0.3f;
-    s.blur_intensity = 30.0f;
-    s.chromatic_shift = 4.0f;
+    EffectSettings s{
+        .quality = kQualityLow, .glass_width = 400.0f, .glass_height = 300.0f}; // blur 30, 30 %, shift 4
     const PF_LRect request{0, 0, 1920, 1080};
-    s.quality = 1;
     EXPECT_EQ(RequestExpansion(s, request), 76); // 75.15
     s.quality = 3;
     EXPECT_EQ(RequestExpansion(s, request), 77); // 4.41 + 60 + 12

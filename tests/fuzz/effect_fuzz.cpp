@@ -216,17 +216,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     FrameJob job = host.NewFrame(input, depth);
     SetParams(in, job, matte ? &*matte : nullptr);
-    switch ((mode >> 4) & 3) {
-    case 0:
-        job.path = RenderPath::kSmart;
-        break;
-    case 1:
-        job.path = RenderPath::kLegacy;
-        break;
-    default:
-        job.path = RenderPath::kGpuWhenPossible;
-        break;
-    }
+    static constexpr RenderPath kPaths[] = {RenderPath::kSmart, RenderPath::kLegacy,
+                                            RenderPath::kGpuWhenPossible, RenderPath::kGpuWhenPossible};
+    job.path = kPaths[(mode >> 4) & 3];
     const int split = (mode >> 6) & 3;
     if (job.path != RenderPath::kLegacy && split == 1 && width > 0 && height > 0) {
         job.tile_width = in.range(1, 12);
@@ -243,8 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0; // the plain render always renders the whole, non-empty layer
     }
     try {
-        const FrameResult frame = host.Render(job);
-        (void)frame;
+        host.Render(job);
     } catch (const HostError &e) {
         Finding("host contract", e.what());
     }

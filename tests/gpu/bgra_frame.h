@@ -14,13 +14,11 @@ class BgraFrame {
 public:
     // Padding pixels at the end of each row make the pitch differ from the width.
     BgraFrame(int width, int height, int row_padding = 0, float fill = 0.0f)
-        : width_(width), height_(height), pitch_(width + row_padding),
+        : pitch_(width + row_padding),
           data_(static_cast<size_t>(pitch_) * static_cast<size_t>(height) * 4, fill)
     {
     }
 
-    int width() const { return width_; }
-    int height() const { return height_; }
     int pitch() const { return pitch_; }
     float *data() { return data_.data(); }
     const float *data() const { return data_.data(); }
@@ -57,8 +55,6 @@ public:
     }
 
 private:
-    int width_;
-    int height_;
     int pitch_;
     std::vector<float> data_;
 };

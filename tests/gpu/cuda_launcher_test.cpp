@@ -2,8 +2,6 @@
 // where a CUDA device exists, device results against the emulated device.
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -4,8 +4,8 @@
 // the CUDA runtime reports one (skipped elsewhere).
 #include <cmath>
 #include <cstddef>
-#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -19,6 +19,7 @@ namespace {
 
 using prismora::test::EllipseMatte;
 using prismora::test::MaxDifference;
+using prismora::test::RandomParams;
 using Lines = std::vector<std::string>;
 
 // Gradients and slow waves, partly translucent: a GPU frame reads at positions
@@ -106,11 +107,9 @@ TEST_F(GpuFrames, DeviceSetUpOffersCudaAndAnotherFrameworkAndTheEffectTakesOnlyC
     }
     ASSERT_NE(host_->AcceptedGpuOffer(), nullptr);
     EXPECT_TRUE(host_->gpu_device()->emulated());
-
+    // Without a device nothing is offered (the frames: tests/cli/effect_session_test.cpp).
     MakeHost(GpuDeviceChoice::kNone);
     EXPECT_TRUE(host_->gpu_offers().empty());
-    const World input = SmoothCard(kWidth, kHeight, PixelFormat::kArgb32);
-    EXPECT_EQ(host_->Render(Job(input, 8)).path, "cpu: no device");
 }
 
 TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
@@ -118,36 +117,39 @@ TEST_F(GpuFrames, AGpuFrameAgreesWithTheCpuRenderOfTheSameFrame)
     for (const int depth : {32, 8}) {
         const World input = SmoothCard(kWidth, kHeight, FormatForDepth(depth));
         const World matte = Matte(kWidth, kHeight, FormatForDepth(depth));
-        const auto full_frame = [&](FrameJob &job, const World *m) {
-            job.params.SetPopup(P("Glass Mode"), 2);
-            job.params.SetLayer(P("Alpha Matte Layer"), m);
-        };
-        const std::pair<const char *, std::function<void(FrameJob &)>> scenarios[] = {
-            {"rounded rect", [](FrameJob &) {}},
-            {"rounded rect, clamp edges",
-             [&](FrameJob &job) { job.params.SetCheckbox(P("Clamp Edges"), true); }},
-            {"rounded rect, tinted, no blur",
-             [&](FrameJob &job) {
-                 job.params.SetFloat(P("Blur Intensity"), 0.0);
-                 job.params.SetFloat(P("Color Amount"), 60.0);
-                 job.params.SetColor(P("Glass Color"), {255, 90, 200, 160});
-             }},
-            {"rounded rect in tiles", [](FrameJob &job) { job.tile_width = 64, job.tile_height = 48; }},
-            {"full frame with a matte", [&](FrameJob &job) { full_frame(job, &matte); }},
-            {"full frame without a matte", [&](FrameJob &job) { full_frame(job, nullptr); }},
-            {"matte glass mask",
-             [&](FrameJob &job) {
-                 full_frame(job, &matte);
-                 job.params.SetPopup(P("Debug View"), 2);
-             }},
-            {"matte depth", [&](FrameJob &job) {
-                 full_frame(job, &matte);
-                 job.params.SetPopup(P("Debug View"), 3);
-             }}};
-        for (const auto &[name, set] : scenarios) {
-            SCOPED_TRACE(std::string(name) + " at " + std::to_string(depth) + " bits");
+        // Random values of every parameter, on a rectangle that fits or in
+        // Full Frame; a debug view of 0 is left random too.
+        std::mt19937 rng(depth);
+        const struct {
+            const char *name;
+            int glass_mode;
+            const World *matte;
+            int debug_view;
+            bool no_blur, tiles;
+        } scenarios[] = {{"rectangle", 1, nullptr, 0, false, false},
+                         {"rectangle", 1, nullptr, 0, false, false},
+                         {"rectangle as it looks", 1, &matte, 1, false, false},
+                         {"rectangle as it looks, no blur", 1, nullptr, 1, true, false},
+                         {"rectangle in tiles", 1, nullptr, 1, false, true},
+                         {"full frame with a matte", 2, &matte, 1, false, false},
+                         {"full frame without a matte", 2, nullptr, 1, false, false},
+                         {"matte glass mask", 2, &matte, 2, false, false},
+                         {"matte depth", 2, &matte, 3, false, false}};
+        for (const auto &c : scenarios) {
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(depth) + " bits");
             FrameJob job = Job(input, depth);
-            set(job);
+            RandomParams(rng, job, c.matte);
+            job.params.SetPopup(P("Renderer"), 1);
+            job.params.SetPopup(P("Glass Mode"), c.glass_mode);
+            job.params.SetLayer(P("Alpha Matte Layer"), c.matte);
+            job.params.SetFloat(P("Glass Width"), 100.0);
+            job.params.SetFloat(P("Glass Height"), 70.0);
+            job.params.SetPopup(P("Debug View"), c.debug_view != 0 ? c.debug_view : 1 + rng() % 5);
+            if (c.no_blur) {
+                job.params.SetFloat(P("Blur Intensity"), 0.0);
+            }
+            job.tile_width = c.tiles ? 64 : 0;
+            job.tile_height = c.tiles ? 48 : 0;
             // The emulated device runs the kernels' arithmetic without the
             // device's fast maths, so it stays far closer to the CPU than a
             // real device; 8 bits add a rounding step.

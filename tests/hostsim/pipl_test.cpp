@@ -3,7 +3,6 @@
 // the library, made by changing the plug-in's own bytes.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

@@ -1,17 +1,42 @@
-// The host's worlds: frames of no pixels copy as frames of no pixels, and GPU
-// frames come back to the host as the effect wrote them.
-#include <cmath>
+// The host's worlds: padded rows, crops in layer positions, frames of no pixels,
+// and GPU frames as the effect wrote them. Checkout geometry shows in the tiled
+// frames (tests/e2e/tiles_threads_test.cpp); the books, failure and null
+// injection in the effect's failure tests (tests/e2e/every_failure_test.cpp).
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "hostsim/gpu_world.h"
+#include "hostsim/host_error.h"
 #include "hostsim/world.h"
 
 namespace prismora::hostsim {
 namespace {
+
+TEST(Worlds, RowsArePaddedWithAMarkAndACropKeepsLayerPositions)
+{
+    World w(3, 2, PixelFormat::kArgb32, {5, 0, 0});
+    w.Set(1, 1, {1.0f, 0.2f, 0.4f, 0.6f});
+    EXPECT_EQ(w.pf().rowbytes, 3 * 4 + 5);
+    for (A_long y = 0; y < 2; ++y) {
+        const auto *pad = reinterpret_cast<const unsigned char *>(w.PixelBytes(2, y)) + 4;
+        EXPECT_EQ(std::string(pad, pad + 5), std::string(5, '\xCD'));
+    }
+    const World crop = w.Crop({1, 1, 3, 2}, 8);
+    EXPECT_EQ(crop.origin_x(), 1);
+    EXPECT_EQ(crop.pf().rowbytes, 2 * 4 + 8);
+    EXPECT_EQ(crop.Get(0, 0), w.Get(1, 1));
+    EXPECT_NE(crop.Get(1, 0), w.Get(1, 1));
+    EXPECT_THROW(w.Crop({-1, 0, 2, 2}), HostError);
+    // What PF_GetPixelFormat answers for the worlds of each depth.
+    EXPECT_EQ(
+        (std::vector<PF_PixelFormat>{SdkPixelFormat(FormatForDepth(8)), SdkPixelFormat(FormatForDepth(16)),
+                                     SdkPixelFormat(FormatForDepth(32))}),
+        (std::vector<PF_PixelFormat>{PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}));
+}
 
 TEST(Worlds, EmptyWorldsCloneAndCropToEmptyWorlds)
 {

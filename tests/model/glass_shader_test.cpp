@@ -10,20 +10,13 @@
 namespace prismora {
 namespace {
 
+using test::PanelSettings;
 using test::SameBits;
 using test::TestWorld;
 using test::UniformImage;
 
 // Values quoted to four decimals.
 constexpr float kFourDecimals = 0.00006f;
-
-EffectSettings PanelSettings()
-{
-    EffectSettings settings;
-    settings.center_x = 500.0f;
-    settings.center_y = 300.0f;
-    return settings;
-}
 
 GlassTerms TermsAt(const EffectSettings &settings, float x, float y)
 {

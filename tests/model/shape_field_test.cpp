@@ -13,14 +13,7 @@ namespace prismora {
 namespace {
 
 using Cpu = CpuGlassPolicy;
-
-EffectSettings PanelSettings()
-{
-    EffectSettings settings;
-    settings.center_x = 500.0f;
-    settings.center_y = 300.0f;
-    return settings;
-}
+using test::PanelSettings;
 
 // Default 256 x 256 panel, radius 48, at (500, 300); a 100 x 40 stadium (radius
 // 500 cut to 20); a 1-wide panel (half width raised to 1). NaN: not checked.

@@ -1,11 +1,13 @@
-// Worlds for tests through the simulated host: a matte, and the largest
-// difference between two frames.
+// Frames for tests through the simulated host: a matte, random parameter
+// values, and the largest difference between two frames.
 #pragma once
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
+#include "hostsim/frame.h"
 #include "hostsim/world.h"
 
 namespace prismora::test {
@@ -25,6 +27,46 @@ inline hostsim::World EllipseMatte(A_long width, A_long height, hostsim::PixelFo
         }
     }
     return w;
+}
+
+// Random values inside every parameter's slider range (the blur kept short so
+// that a sanitizer build stays quick); the matte layer is `matte` or none.
+inline void RandomParams(std::mt19937 &rng, hostsim::FrameJob &job, const hostsim::World *matte)
+{
+    hostsim::ParamSet &params = job.params;
+    const auto uniform = [&rng](double lo, double hi) {
+        return std::uniform_real_distribution<double>(lo, hi)(rng);
+    };
+    for (PF_ParamIndex i = 1; i < params.size(); ++i) {
+        const PF_ParamDef &def = params.def(i);
+        switch (def.param_type) {
+        case PF_Param_FLOAT_SLIDER: {
+            const double lo = def.u.fs_d.slider_min;
+            const double hi = params.name(i) == "Blur Intensity" ? 30.0 : def.u.fs_d.slider_max;
+            params.SetFloat(i, uniform(lo, std::max(hi, lo)));
+            break;
+        }
+        case PF_Param_POPUP:
+            params.SetPopup(i, std::uniform_int_distribution<A_long>(1, def.u.pd.num_choices)(rng));
+            break;
+        case PF_Param_POINT:
+            params.SetPoint(i, static_cast<PF_Fixed>(uniform(0.0, job.input->width()) * 65536.0),
+                            static_cast<PF_Fixed>(uniform(0.0, job.input->height()) * 65536.0));
+            break;
+        case PF_Param_COLOR:
+            params.SetColor(i, {static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng()),
+                                static_cast<A_u_char>(rng()), static_cast<A_u_char>(rng())});
+            break;
+        case PF_Param_CHECKBOX:
+            params.SetCheckbox(i, rng() % 2 == 0);
+            break;
+        case PF_Param_LAYER:
+            params.SetLayer(i, rng() % 2 == 0 ? matte : nullptr);
+            break;
+        default:
+            break;
+        }
+    }
 }
 
 // Largest channel difference times `unit` (255 gives 8-bit codes) over the

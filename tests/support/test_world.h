@@ -2,14 +2,13 @@
 // (negative rowbytes) layout. The world owns its pixels.
 #pragma once
 
-#include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "AE_Effect.h"
+#include "model/effect_settings.h"
 #include "model/float_image.h"
 #include "model/matte_field.h"
 #include "model/pixel_traits.h"
@@ -86,14 +85,12 @@ public:
 private:
     static auto FromFloat(float v)
     {
-        if constexpr (sizeof(Pixel) == 4) {
-            const float c = v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v);
-            return static_cast<A_u_char>(static_cast<int>(c * 255.0f + 0.5f));
-        } else if constexpr (sizeof(Pixel) == 8) {
-            const float c = v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v);
-            return static_cast<A_u_short>(static_cast<int>(c * 32768.0f + 0.5f));
-        } else {
+        if constexpr (sizeof(Pixel) == 16) {
             return v;
+        } else {
+            const float c = v > 1.0f ? 1.0f : (v < 0.0f ? 0.0f : v);
+            return static_cast<decltype(Pixel{}.alpha)>(
+                static_cast<int>(c * (sizeof(Pixel) == 4 ? 255.0f : 32768.0f) + 0.5f));
         }
     }
 
@@ -102,6 +99,15 @@ private:
 };
 
 using PixelTypes = ::testing::Types<PF_Pixel8, PF_Pixel16, PF_PixelFloat>;
+
+// The default panel, centred on (500, 300) of a 1000 x 600 layer.
+inline EffectSettings PanelSettings()
+{
+    EffectSettings settings;
+    settings.center_x = 500.0f;
+    settings.center_y = 300.0f;
+    return settings;
+}
 
 // A float image of the given size with every pixel p.
 inline FloatImage UniformImage(A_long width, A_long height, const FloatPixel &p)
