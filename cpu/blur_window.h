@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "AE_Effect.h"
+#include "cpu/scratch_vector.h"
 #include "model/bilinear.h"
 #include "model/float_image.h"
 #include "model/glass_policy.h"
@@ -21,7 +22,7 @@ struct BlurWindow {
     PF_LRect rect{}; // the pixels held, in the frame's indices
     // Red, green and blue of each pixel held, row by row.
     static constexpr std::size_t kChannels = 3;
-    std::vector<float> colour;
+    ScratchVector<float> colour; // written whole by the blur before any read
 
     A_long columns() const { return rect.right - rect.left; }
     A_long rows() const { return rect.bottom - rect.top; }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "cpu/scratch_vector.h"
 #include "cpu/tap_sums.h"
 #include "model/pixel_traits.h"
 
@@ -68,7 +69,12 @@ PF_Err BlurWorldWindow(const PF_EffectWorld &world, const PF_LRect &rect, bool c
     for (const std::vector<float> &kernel : kernels) {
         weights.push_back(Weights(kernel));
     }
-    std::vector<std::vector<float>> across(kernels.size(), std::vector<float>(pass_rows * floats));
+    // Uninitialised: each band writes its rows whole, so the pages are first
+    // touched on the host's threads.
+    std::vector<ScratchVector<float>> across(kernels.size());
+    for (ScratchVector<float> &rows : across) {
+        rows.resize(pass_rows * floats);
+    }
     PF_Err err = threads.ForEachBand(end_row - first_row, [&](A_long begin, A_long end) {
         std::vector<float> padded(padded_pixels * kChannels);
         std::vector<const float *> taps;
