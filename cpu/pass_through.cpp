@@ -47,27 +47,6 @@ inline void CopyPixel(const PF_Pixel16 &src, PF_Pixel16 &dst)
     dst = {cut(src.alpha), cut(src.red), cut(src.green), cut(src.blue)};
 }
 
-// memcpy, with the aligned middle streamed straight to memory where there is
-// SSE2: the output frame is far larger than the caches and is not read back here.
-void CopyToMemory(void *dst, const void *src, std::size_t bytes)
-{
-#if defined(__SSE2__) || defined(_M_X64)
-    auto *out = static_cast<unsigned char *>(dst);
-    const auto *in = static_cast<const unsigned char *>(src);
-    const std::size_t head = std::min(bytes, (16 - reinterpret_cast<std::uintptr_t>(out) % 16) % 16);
-    std::memcpy(out, in, head);
-    std::size_t done = head;
-    for (; done + 16 <= bytes; done += 16) {
-        _mm_stream_si128(reinterpret_cast<__m128i *>(out + done),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + done)));
-    }
-    std::memcpy(out + done, in + done, bytes - done);
-    _mm_sfence(); // the streamed bytes are in memory before the band reports done
-#else
-    std::memcpy(dst, src, bytes);
-#endif
-}
-
 // The float read and store at whole positions for the pixels whose right
 // neighbour is the next pixel: the same operations as ReadAtPixel and
 // StorePixel, over vector registers where there is SSE (every x86-64
@@ -209,8 +188,8 @@ void PassThroughSpan(const PF_EffectWorld &input, PF_EffectWorld &output, bool c
                             run_end - run_begin);
     } else if constexpr (std::is_same_v<Pixel, PF_Pixel8>) {
         if (run_end > run_begin) { // CopyPixel over the run: the bytes as they are
-            CopyToMemory(out + run_begin, row0 + run_begin + shift,
-                         static_cast<std::size_t>(run_end - run_begin) * sizeof(Pixel));
+            std::memcpy(out + run_begin, row0 + run_begin + shift,
+                        static_cast<std::size_t>(run_end - run_begin) * sizeof(Pixel));
         }
     } else {
         for (A_long c = run_begin; c < run_end; ++c) {
