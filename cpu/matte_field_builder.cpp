@@ -78,13 +78,12 @@ std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long widt
     // Two passes in place: each cell sees the neighbours already visited in its
     // pass. Away from the grid's rim every neighbour exists, so those cells skip
     // the bounds tests; the relaxations run in the same order either way.
+    // Written without branches: an outside neighbour offers kUnreached, which
+    // never lowers d (no cell starts above it), and the smaller of two finite
+    // floats is the same value whichever way it is picked.
     const auto relax_inner = [&](float &d, std::size_t n, float step) {
-        if (mask[n] != 0) {
-            const float candidate = dist[n] + step;
-            if (candidate < d) {
-                d = candidate;
-            }
-        }
+        const float candidate = mask[n] != 0 ? dist[n] + step : kUnreached;
+        d = candidate < d ? candidate : d;
     };
     const auto w = static_cast<std::size_t>(width);
     for (A_long j = 0; j < height; ++j) {
