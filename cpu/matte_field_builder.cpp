@@ -51,20 +51,44 @@ std::vector<float> SeedDistance(const std::vector<uint8_t> &mask, const CellGrid
     return dist;
 }
 
-// Lowers d to dist(i, j) + step when that cell is inside the grid and the shape.
-void Relax(float &d, const std::vector<uint8_t> &mask, const std::vector<float> &dist, const CellGrid &grid,
-           A_long i, A_long j, float step)
+// Lowers each inside cell of `row` to a neighbour's distance plus the step:
+// first the three neighbours on the row the pass has finished (`previous`, null
+// on the pass's first row), cell by cell, then the neighbour before it along
+// the row, whose own distance is final by then. The result is the smallest of
+// the same candidates the cell-by-cell reading takes, and the same value in any
+// order: they are finite and never -0. An outside neighbour offers kUnreached,
+// which never lowers a cell (none starts above it).
+void RelaxRow(float *row, const uint8_t *mask, const float *previous, const uint8_t *previous_mask,
+              A_long width, bool rightwards)
 {
-    if (i < 0 || j < 0 || i >= grid.width || j >= grid.height) {
-        return;
+    if (previous != nullptr) {
+        for (A_long i = 0; i < width; ++i) {
+            const float straight = previous_mask[i] != 0 ? previous[i] + kOrthogonalStep : kUnreached;
+            const float left =
+                i > 0 && previous_mask[i - 1] != 0 ? previous[i - 1] + kDiagonalStep : kUnreached;
+            const float right =
+                i + 1 < width && previous_mask[i + 1] != 0 ? previous[i + 1] + kDiagonalStep : kUnreached;
+            float d = row[i];
+            d = straight < d ? straight : d;
+            d = left < d ? left : d;
+            d = right < d ? right : d;
+            row[i] = mask[i] != 0 ? d : row[i];
+        }
     }
-    const std::size_t n = grid.At(i, j);
-    if (mask[n] == 0) {
-        return;
-    }
-    const float candidate = dist[n] + step;
-    if (candidate < d) {
-        d = candidate;
+    const auto along = [&](A_long i, A_long before) {
+        if (mask[i] != 0 && mask[before] != 0) {
+            const float candidate = row[before] + kOrthogonalStep;
+            row[i] = candidate < row[i] ? candidate : row[i];
+        }
+    };
+    if (rightwards) {
+        for (A_long i = 1; i < width; ++i) {
+            along(i, i - 1);
+        }
+    } else {
+        for (A_long i = width - 2; i >= 0; --i) {
+            along(i, i + 1);
+        }
     }
 }
 
@@ -74,59 +98,20 @@ std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long widt
 {
     const CellGrid grid{width, height};
     std::vector<float> dist = SeedDistance(mask, grid);
-
-    // Two passes in place: each cell sees the neighbours already visited in its
-    // pass. Away from the grid's rim every neighbour exists, so those cells skip
-    // the bounds tests; the relaxations run in the same order either way.
-    // Written without branches: an outside neighbour offers kUnreached, which
-    // never lowers d (no cell starts above it), and the smaller of two finite
-    // floats is the same value whichever way it is picked.
-    const auto relax_inner = [&](float &d, std::size_t n, float step) {
-        const float candidate = mask[n] != 0 ? dist[n] + step : kUnreached;
-        d = candidate < d ? candidate : d;
-    };
-    const auto w = static_cast<std::size_t>(width);
+    if (width < 1 || height < 1) {
+        return dist;
+    }
+    // Two passes in place, down then up: each cell sees the neighbours already
+    // visited in its pass (before it on its row, and on the row before).
+    const auto row_of = [&](A_long j) { return dist.data() + grid.At(0, j); };
+    const auto mask_of = [&](A_long j) { return mask.data() + grid.At(0, j); };
     for (A_long j = 0; j < height; ++j) {
-        for (A_long i = 0; i < width; ++i) {
-            const std::size_t c = grid.At(i, j);
-            if (mask[c] == 0) {
-                continue;
-            }
-            float d = dist[c];
-            if (j > 0 && i > 0 && i < width - 1) {
-                relax_inner(d, c - 1, kOrthogonalStep);
-                relax_inner(d, c - w, kOrthogonalStep);
-                relax_inner(d, c - w - 1, kDiagonalStep);
-                relax_inner(d, c - w + 1, kDiagonalStep);
-            } else {
-                Relax(d, mask, dist, grid, i - 1, j, kOrthogonalStep);
-                Relax(d, mask, dist, grid, i, j - 1, kOrthogonalStep);
-                Relax(d, mask, dist, grid, i - 1, j - 1, kDiagonalStep);
-                Relax(d, mask, dist, grid, i + 1, j - 1, kDiagonalStep);
-            }
-            dist[c] = d;
-        }
+        RelaxRow(row_of(j), mask_of(j), j > 0 ? row_of(j - 1) : nullptr, j > 0 ? mask_of(j - 1) : nullptr,
+                 width, true);
     }
     for (A_long j = height - 1; j >= 0; --j) {
-        for (A_long i = width - 1; i >= 0; --i) {
-            const std::size_t c = grid.At(i, j);
-            if (mask[c] == 0) {
-                continue;
-            }
-            float d = dist[c];
-            if (j < height - 1 && i > 0 && i < width - 1) {
-                relax_inner(d, c + 1, kOrthogonalStep);
-                relax_inner(d, c + w, kOrthogonalStep);
-                relax_inner(d, c + w + 1, kDiagonalStep);
-                relax_inner(d, c + w - 1, kDiagonalStep);
-            } else {
-                Relax(d, mask, dist, grid, i + 1, j, kOrthogonalStep);
-                Relax(d, mask, dist, grid, i, j + 1, kOrthogonalStep);
-                Relax(d, mask, dist, grid, i + 1, j + 1, kDiagonalStep);
-                Relax(d, mask, dist, grid, i - 1, j + 1, kDiagonalStep);
-            }
-            dist[c] = d;
-        }
+        RelaxRow(row_of(j), mask_of(j), j < height - 1 ? row_of(j + 1) : nullptr,
+                 j < height - 1 ? mask_of(j + 1) : nullptr, width, false);
     }
     return dist;
 }
