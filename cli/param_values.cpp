@@ -70,7 +70,11 @@ std::string ChoiceKey(std::string_view text)
 
 std::string Quoted(std::string_view text)
 {
-    return "\"" + std::string(text) + "\"";
+    // Appended in place: GCC 12 warns falsely (-Wrestrict) on "..." + std::string.
+    std::string out = "\"";
+    out.append(text);
+    out += '"';
+    return out;
 }
 
 void SetSlider(const ParamDecl &decl, std::string_view text, PF_ParamDef &def)

@@ -1,5 +1,6 @@
 #include "effect/pipl.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
@@ -79,8 +80,11 @@ std::vector<uint8_t> ReversedCode(std::string_view code)
 // One length byte, then the characters, no terminator.
 std::vector<uint8_t> LengthPrefixed(std::string_view text)
 {
-    std::vector<uint8_t> out{static_cast<uint8_t>(text.size())};
-    out.insert(out.end(), text.begin(), text.end());
+    // Sized first and copied: GCC 12 takes an insert after the one-byte
+    // start for a write out of bounds (a false -Warray-bounds).
+    std::vector<uint8_t> out(text.size() + 1);
+    out[0] = static_cast<uint8_t>(text.size());
+    std::copy(text.begin(), text.end(), out.begin() + 1);
     return out;
 }
 

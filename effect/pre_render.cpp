@@ -206,10 +206,12 @@ void DeletePreRenderData(void *pre_render_data)
     delete static_cast<PreRenderData *>(pre_render_data);
 }
 
-MatteBounds MeasureMatteBounds(const PF_EffectWorld &matte)
+MatteBounds MeasureMatteBounds(const PF_EffectWorld &matte, int bit_depth)
 {
-    // The matte world's depth is its own, read from its layout as for a plain render.
-    switch (LegacyRenderDepth(matte)) {
+    // Not the layout alone: padded rows of a matte one to three pixels wide
+    // reach 16 bytes a pixel at 8 and 16 bits too, and would be read as floats.
+    const bool known = bit_depth == 8 || bit_depth == 16 || bit_depth == 32;
+    switch (known ? bit_depth : LegacyRenderDepth(matte)) {
     case 32:
         return MeasureBoundsAt<PF_PixelFloat>(matte);
     case 16:
@@ -282,7 +284,7 @@ PF_Err PreRender(PF_InData *in_data, PF_PreRenderExtra *extra)
     }
 
     if (frame.alpha_matte_requested) {
-        frame.matte_bounds = MeasureMatteBounds(matte_param->u.ld);
+        frame.matte_bounds = MeasureMatteBounds(matte_param->u.ld, extra->input->bitdepth);
     }
 
     // In Full Frame the shape comes from the whole matte and may bend reads

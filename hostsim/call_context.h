@@ -82,7 +82,7 @@ public:
 
     // Frames.
     PixelFormat format = PixelFormat::kArgb32;
-    A_long row_padding_bytes = 0;
+    WorldLayout rows; // the host's row padding and direction for the worlds it hands out
     PF_LRect output_rect{};
     NullInjection nulls;
     std::map<A_long, LayerCheckout> layers; // by checkout id

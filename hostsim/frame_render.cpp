@@ -94,8 +94,7 @@ FrameResult Host::Render(const FrameJob &job)
     }
 
     // The effect sees host copies of every layer, laid out as the options say.
-    const WorldLayout layout{options_.row_padding_bytes, 0, 0};
-    const World input = job.input->Clone(layout);
+    const World input = job.input->Clone(HostRows());
     ParamSet values = job.params.ResolvedFor(input.width(), input.height());
     values.SetLayer(0, &input);
     std::deque<World> layers;
@@ -108,7 +107,7 @@ FrameResult Host::Render(const FrameJob &job)
             throw HostError("layer parameter " + std::to_string(i) + " is " + FormatName(layer.format()) +
                             ", the frame renders " + FormatName(format));
         }
-        layers.push_back(layer.Clone({options_.row_padding_bytes, layer.origin_x(), layer.origin_y()}));
+        layers.push_back(layer.Clone(HostRows().At(layer.origin_x(), layer.origin_y())));
         values.SetLayer(i, &layers.back());
     }
 
@@ -161,7 +160,7 @@ void Host::RenderRect(const FrameJob &job, const ParamSet &values, const World &
     ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = FormatForDepth(job.bit_depth);
-    ctx.row_padding_bytes = options_.row_padding_bytes;
+    ctx.rows = HostRows();
     ctx.output_rect = rect;
     ctx.nulls = job.nulls;
     for (PF_ParamIndex i = 0; i < values.size(); ++i) {
@@ -303,10 +302,10 @@ FrameResult Host::RenderLegacy(const FrameJob &job, const ParamSet &values, cons
     ctx.threads = &threads_;
     ctx.values = &values;
     ctx.format = format;
-    ctx.row_padding_bytes = options_.row_padding_bytes;
+    ctx.rows = HostRows();
     ctx.nulls = job.nulls;
 
-    World output(input.width(), input.height(), format, {options_.row_padding_bytes, 0, 0});
+    World output(input.width(), input.height(), format, HostRows());
     if (job.nulls.output_data) {
         output.pf().data = nullptr;
     }

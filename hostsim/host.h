@@ -45,6 +45,9 @@ struct HostOptions {
     // Bytes after every row of the worlds the host hands the effect, so that
     // an effect that assumes packed rows shows it.
     A_long row_padding_bytes = 0;
+    // Rows of those worlds upwards in memory (negative rowbytes), as After
+    // Effects may hand them.
+    bool bottom_up_rows = false;
     GpuDeviceChoice gpu_device = GpuDeviceChoice::kCudaIfPresent;
     // Pixels after every row of the GPU worlds (pitch = width + this).
     A_long gpu_row_padding_pixels = 0;
@@ -142,6 +145,8 @@ private:
                        const PF_RenderRequest &request, void *pre_render_data, TileReport &report,
                        FrameResult &result);
     void GpuDeviceSetdown();
+    // The options' row layout for the worlds handed to the effect, origin (0, 0).
+    WorldLayout HostRows() const { return {options_.row_padding_bytes, 0, 0, options_.bottom_up_rows}; }
 
     HostOptions options_;
     PiPL pipl_;

@@ -122,7 +122,7 @@ PF_Err CheckoutLayerPixels(PF_ProgPtr effect_ref, A_long checkout_id, PF_EffectW
                 c.delivered.right == whole.right && c.delivered.bottom == whole.bottom) {
                 c.whole_layer = c.layer->pf();
             } else {
-                c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->row_padding_bytes));
+                c.pixels = std::make_unique<World>(c.layer->Crop(c.delivered, ctx->rows));
             }
         }
         PF_EffectWorld *world = c.pixels ? &c.pixels->pf() : (c.whole_layer ? &*c.whole_layer : nullptr);
@@ -188,7 +188,7 @@ PF_Err CheckoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld **output)
         const CopyTimer timer(*ctx);
         const PF_LRect &r = ctx->output_rect;
         ctx->output = std::make_unique<World>(r.right - r.left, r.bottom - r.top, ctx->format,
-                                              WorldLayout{ctx->row_padding_bytes, r.left, r.top});
+                                              ctx->rows.At(r.left, r.top));
         if (ctx->nulls.output_data) {
             ctx->output->pf().data = nullptr;
         }

@@ -71,8 +71,18 @@ World::World(A_long width, A_long height, PixelFormat format, WorldLayout layout
             std::memset(start + pixel_row, 0xCD, row - pixel_row);
         }
     }
-    pf_.data = reinterpret_cast<PF_PixelPtr>(storage_.get());
-    pf_.rowbytes = static_cast<A_long>(row);
+    pf_.rowbytes = layout.bottom_up ? -static_cast<A_long>(row) : static_cast<A_long>(row);
+    pf_.data = reinterpret_cast<PF_PixelPtr>(const_cast<std::byte *>(Row(0)));
+}
+
+const std::byte *World::Row(A_long y) const
+{
+    // From the storage, not pf_.data: a test may null the record's pointer.
+    const std::byte *first = storage_.get();
+    if (pf_.rowbytes < 0) {
+        first -= static_cast<std::ptrdiff_t>(height() - 1) * pf_.rowbytes;
+    }
+    return first + static_cast<std::ptrdiff_t>(y) * pf_.rowbytes;
 }
 
 PF_LRect World::LayerRect() const
@@ -91,8 +101,7 @@ const std::byte *World::PixelBytes(A_long x, A_long y) const
         throw HostError("pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is outside a " +
                         std::to_string(pf_.width) + " x " + std::to_string(pf_.height) + " world");
     }
-    return storage_.get() + static_cast<std::ptrdiff_t>(y) * pf_.rowbytes +
-           static_cast<std::ptrdiff_t>(x) * BytesPerPixel(format_);
+    return Row(y) + static_cast<std::ptrdiff_t>(x) * BytesPerPixel(format_);
 }
 
 FloatArgb World::Get(A_long x, A_long y) const
@@ -146,7 +155,7 @@ World World::Clone() const
     return Clone({0, origin_x(), origin_y()});
 }
 
-World World::Crop(const PF_LRect &rect, A_long row_padding_bytes) const
+World World::Crop(const PF_LRect &rect, const WorldLayout &rows) const
 {
     const PF_LRect inside = Intersect(rect, LayerRect());
     if (inside.left != rect.left || inside.top != rect.top || inside.right != rect.right ||
@@ -154,8 +163,8 @@ World World::Crop(const PF_LRect &rect, A_long row_padding_bytes) const
         throw HostError("crop rectangle lies outside the world");
     }
     // The rectangle lies inside this world, so the paste writes every pixel.
-    World out(rect.right - rect.left, rect.bottom - rect.top, format_,
-              {row_padding_bytes, rect.left, rect.top}, Fill::kNone);
+    World out(rect.right - rect.left, rect.bottom - rect.top, format_, rows.At(rect.left, rect.top),
+              Fill::kNone);
     out.Paste(*this);
     return out;
 }

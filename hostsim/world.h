@@ -26,6 +26,11 @@ struct WorldLayout {
     A_long row_padding_bytes = 0; // bytes after every row's pixels (filled with 0xCD)
     A_long origin_x = 0;
     A_long origin_y = 0;
+    // Rows stored last first, as After Effects may hand them: data points at
+    // row 0 (the last in memory) and rowbytes is negative.
+    bool bottom_up = false;
+
+    WorldLayout At(A_long x, A_long y) const { return {row_padding_bytes, x, y, bottom_up}; }
 };
 
 PF_LRect Intersect(const PF_LRect &a, const PF_LRect &b);
@@ -71,8 +76,8 @@ public:
     World Clone(WorldLayout layout) const; // same pixels and format, new layout
     World Clone() const;
     // A new world holding rect (layer coordinates, inside this world) with its
-    // origin at rect's top-left.
-    World Crop(const PF_LRect &rect, A_long row_padding_bytes = 0) const;
+    // origin at rect's top-left and its rows laid out as rows says.
+    World Crop(const PF_LRect &rect, const WorldLayout &rows = {}) const;
     // Copies src's pixels where the two overlap in layer coordinates; same format.
     void Paste(const World &src);
 
@@ -82,6 +87,7 @@ private:
     enum class Fill { kClear, kNone };
     // kNone leaves the pixels unwritten for a caller that overwrites them all.
     World(A_long width, A_long height, PixelFormat format, WorldLayout layout, Fill fill);
+    const std::byte *Row(A_long y) const; // row y's first byte, whichever way rows run
 
     PixelFormat format_ = PixelFormat::kArgb32;
     std::unique_ptr<std::byte[]> storage_;

@@ -23,6 +23,12 @@ float AtLeast(float value, float bound)
     return value > bound ? value : bound;
 }
 
+// 0 to upper, a NaN giving 0.
+float ZeroTo(float value, float upper)
+{
+    return value > upper ? upper : AtLeast(value, 0.0f);
+}
+
 // A float slider's double value narrowed to float before any arithmetic.
 float SliderValue(const PF_ParamDef &param)
 {
@@ -53,8 +59,9 @@ constexpr PopupField kPopupFields[] = {
     {kParamDebugView, &EffectSettings::debug_view},
 };
 
-enum class Scale { kValue, kPercent };       // value as is, or value / 100
-enum class Bound { kNone, kUpTo, kAtLeast }; // 0 to limit, or at least limit
+enum class Scale { kValue, kPercent }; // value as is, or value / 100
+// 0 to limit (NaN kept), at least limit (NaN gives it), or 0 to limit (NaN gives 0).
+enum class Bound { kNone, kUpTo, kAtLeast, kZeroTo };
 
 // How one float slider becomes its settings field.
 struct SliderField {
@@ -73,7 +80,9 @@ constexpr SliderField kSliderFields[] = {
     {kParamCornerRadius, &EffectSettings::corner_radius, Scale::kValue, Bound::kAtLeast, 0.0f},
     {kParamDistortionScale, &EffectSettings::distortion_scale, Scale::kPercent, Bound::kNone, 0.0f},
     {kParamEdgeRange, &EffectSettings::edge_range, Scale::kPercent, Bound::kAtLeast, 0.0f},
-    {kParamBlurIntensity, &EffectSettings::blur_intensity, Scale::kValue, Bound::kAtLeast, 0.0f},
+    // Capped at the slider's top: After Effects never sends more, and the blur's
+    // work grows with it (a million would take hours a frame).
+    {kParamBlurIntensity, &EffectSettings::blur_intensity, Scale::kValue, Bound::kZeroTo, 300.0f},
     {kParamChromaticShift, &EffectSettings::chromatic_shift, Scale::kValue, Bound::kNone, 0.0f},
     {kParamChromaticRange, &EffectSettings::chromatic_range, Scale::kPercent, Bound::kAtLeast, 0.0f},
     {kParamTintMultiplier, &EffectSettings::tint_multiplier, Scale::kPercent, Bound::kNone, 0.0f},
@@ -89,6 +98,8 @@ float ConvertSlider(const SliderField &slider, const PF_ParamDef &param)
         return ClampTo(value, slider.limit);
     case Bound::kAtLeast:
         return AtLeast(value, slider.limit);
+    case Bound::kZeroTo:
+        return ZeroTo(value, slider.limit);
     default:
         return value;
     }

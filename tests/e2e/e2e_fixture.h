@@ -127,10 +127,12 @@ inline std::unique_ptr<Host> StartedHost(const char *library, const hostsim::Hos
 }
 
 // One loaded and started T_Prismora for the whole test program; its worlds'
-// rows are padded, so an effect that assumes packed rows shows it.
+// rows are padded and run upwards in memory, so an effect that assumes packed
+// or top-down rows shows it (the emulated host's rows run downwards).
 inline Host &SharedHost()
 {
-    static const auto host = StartedHost(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24});
+    static const auto host =
+        StartedHost(PRISMORA_E2E_PLUGIN, {.row_padding_bytes = 24, .bottom_up_rows = true});
     return *host;
 }
 

@@ -216,21 +216,23 @@ template <typename Pixel> class PreRenderMatte : public testing::Test {
 TYPED_TEST_SUITE(PreRenderMatte, test::PixelTypes);
 TYPED_TEST(PreRenderMatte, BoundsCountOnlyAlphaAboveThreshold)
 {
-    TestWorld<TypeParam> matte(8, 6, test::WorldLayout{0, 3, 4, false});
+    // Rows padded to 16 bytes a pixel and more at every depth: only the depth says float.
+    TestWorld<TypeParam> matte(8, 6, test::WorldLayout{128, 3, 4, true});
+    const int depth = 2 * static_cast<int>(sizeof(TypeParam));
     matte.Fill({sizeof(TypeParam) == 4 ? 0.0f : 0.003f, 1.0f, 1.0f, 1.0f}); // 8 bits has no 0.003
-    MatteBounds b = MeasureMatteBounds(matte.world());
+    MatteBounds b = MeasureMatteBounds(matte.world(), depth);
     EXPECT_FALSE(b.has_partial_alpha);
     EXPECT_EQ((std::vector<float>{b.left, b.top, b.right, b.bottom, b.mid_x, b.half_height}),
               (std::vector<float>{3, 4, 11, 10, 7, 3}));
     matte.SetFloat(2, 1, {1.0f, 0.0f, 0.0f, 0.0f});
-    b = MeasureMatteBounds(matte.world());
+    b = MeasureMatteBounds(matte.world(), depth);
     EXPECT_TRUE(b.has_partial_alpha);
     EXPECT_EQ((std::vector<float>{b.left, b.top, b.right, b.bottom, b.half_width, b.half_height}),
               (std::vector<float>{5, 5, 6, 6, 1, 1}));
     matte.Fill({1.0f, 1.0f, 1.0f, 1.0f});
-    EXPECT_FALSE(MeasureMatteBounds(matte.world()).has_partial_alpha);
+    EXPECT_FALSE(MeasureMatteBounds(matte.world(), depth).has_partial_alpha);
     matte.SetFloat(4, 3, {0.993f, 1.0f, 1.0f, 1.0f});
-    EXPECT_TRUE(MeasureMatteBounds(matte.world()).has_partial_alpha);
+    EXPECT_TRUE(MeasureMatteBounds(matte.world(), depth).has_partial_alpha);
 }
 
 } // namespace

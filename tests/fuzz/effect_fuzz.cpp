@@ -1,11 +1,11 @@
 // Fuzz target: one frame through the simulated host, everything about it taken
 // from the input bytes: layer size (0 and 1 included), depth, pixels (float
-// specials included), row padding, render path (smart, tiles, one request
-// anywhere, plain render, the emulated GPU), every parameter (floats may be
-// NaN, infinite or far out of range) and a matte of its own size. A crash, a
-// sanitizer report, a host contract violation or unbalanced books stop it.
+// specials included), row padding and direction (bottom-up rows), render path
+// (smart, tiles, one request anywhere, plain render, the emulated GPU), every
+// parameter (floats may be NaN, infinite or far out of range) and a matte of
+// its own size. A crash, a sanitizer report, a host contract violation or
+// unbalanced books stop it.
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <tuple>
 
 #include "hostsim/host.h"
 #include "hostsim/host_error.h"
@@ -51,10 +52,8 @@ public:
         std::memcpy(&f, &bits, sizeof(f));
         return f;
     }
-    // A slider value: often in range, sometimes a special or outside it. The
-    // host clamps what the user types to the slider's range, so values beyond
-    // it stay within one range's width: a blur a million times the largest
-    // takes hours per frame (the settings bound it only from below).
+    // A slider value: often in range, sometimes a special, a limit, up to one
+    // range beyond either end, or any float at all.
     double slider(double lo, double hi)
     {
         const double span = std::max(hi - lo, 1.0);
@@ -68,10 +67,8 @@ public:
             return u8() % 2 ? lo - span * (u8() / 255.0) : hi + span * (u8() / 255.0);
         case 3:
             return u8() % 2 ? lo : hi;
-        case 4: {
-            const float f = raw_float(); // denormals, signed zeros, any bit pattern
-            return std::isfinite(f) ? std::fmod(f, 2.0 * span) : f;
-        }
+        case 4:
+            return raw_float(); // denormals, signed zeros, 1e38, any bit pattern
         default:
             return lo + (hi - lo) * (u8() / 255.0);
         }
@@ -89,23 +86,34 @@ const char *PluginPath()
     return path ? path : PRISMORA_FUZZ_PLUGIN;
 }
 
-// One started host per row padding, kept for the whole run (a load and the
-// three set-ups per input would drown the frame).
-Host &HostWithPadding(int choice)
+// One started host per row layout, kept for the whole run (a load and the
+// three set-ups per input would drown the frame). Every host loads the same
+// plug-in, so a frame job made by one renders on any.
+Host &HostWithRows(A_long padding_bytes, A_long gpu_padding_pixels, bool bottom_up)
 {
-    static std::map<int, std::unique_ptr<Host>> hosts;
-    std::unique_ptr<Host> &host = hosts[choice];
+    static std::map<std::tuple<A_long, A_long, bool>, std::unique_ptr<Host>> hosts;
+    std::unique_ptr<Host> &host = hosts[{padding_bytes, gpu_padding_pixels, bottom_up}];
     if (!host) {
-        static constexpr int kRowPadding[] = {0, 3, 16, 36};
-        static constexpr int kGpuPadding[] = {0, 1, 5, 0};
         HostOptions options;
-        options.row_padding_bytes = kRowPadding[choice];
-        options.gpu_row_padding_pixels = kGpuPadding[choice];
+        options.row_padding_bytes = padding_bytes;
+        options.bottom_up_rows = bottom_up;
+        options.gpu_row_padding_pixels = gpu_padding_pixels;
         options.gpu_device = GpuDeviceChoice::kEmulated;
         host = std::make_unique<Host>(PluginPath(), options);
         host->Start();
     }
     return *host;
+}
+
+// Row padding choice 0..3 at a depth: none; three channels, so that rows keep
+// every channel aligned but not every pixel (After Effects' rows never split a
+// channel: its own iterate callbacks hand the effect typed pixel pointers);
+// 16 bytes; 36 bytes.
+Host &HostFor(int choice, int depth, bool bottom_up)
+{
+    const A_long padding[] = {0, 3 * depth / 8, 16, 36};
+    static constexpr A_long kGpuPadding[] = {0, 1, 5, 0};
+    return HostWithRows(padding[choice], kGpuPadding[choice], bottom_up);
 }
 
 World MakeLayer(Bytes &in, A_long width, A_long height, int depth)
@@ -189,7 +197,10 @@ void SetParams(Bytes &in, FrameJob &job, const World *matte)
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     for (int choice = 0; choice < 4; ++choice) {
-        HostWithPadding(choice);
+        for (const int depth : {8, 16, 32}) {
+            HostFor(choice, depth, false);
+            HostFor(choice, depth, true);
+        }
     }
     return 0;
 }
@@ -200,11 +211,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const uint8_t mode = in.u8();
     static constexpr int kDepths[] = {8, 16, 32, 8};
     const int depth = kDepths[(mode >> 2) & 3];
-    // Odd row bytes (choice 1) only where pixels need no alignment: After
-    // Effects' rows keep every channel aligned, and the effect reads channels
-    // in place.
-    const int padding = depth != 8 && (mode & 3) == 1 ? 0 : (mode & 3);
-    Host &host = HostWithPadding(padding);
     // Small layers keep each frame quick; 0 and 1 come up often.
     const A_long width = in.range(0, 16);
     const A_long height = in.range(0, 16);
@@ -214,7 +220,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         matte = MakeLayer(in, in.range(0, 16), in.range(0, 16), depth);
     }
 
-    FrameJob job = host.NewFrame(input, depth);
+    FrameJob job = HostFor(0, depth, false).NewFrame(input, depth);
     SetParams(in, job, matte ? &*matte : nullptr);
     static constexpr RenderPath kPaths[] = {RenderPath::kSmart, RenderPath::kLegacy,
                                             RenderPath::kGpuWhenPossible, RenderPath::kGpuWhenPossible};
@@ -234,6 +240,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (job.path == RenderPath::kLegacy && (width == 0 || height == 0)) {
         return 0; // the plain render always renders the whole, non-empty layer
     }
+    // Last, so that inputs from before it existed keep their meaning (past the
+    // end every byte reads zero: rows top-down).
+    Host &host = HostFor(mode & 3, depth, in.u8() % 2 == 1);
     try {
         host.Render(job);
     } catch (const HostError &e) {
@@ -243,5 +252,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!left_over.empty()) {
         Finding("books", left_over.front());
     }
+    // Each input leaves the books as it found them: a call log that grew from
+    // input to input would hold memory for the whole run, and every input
+    // would look like a leak to libFuzzer (a stop-the-world leak check each).
+    host.books().Reset();
     return 0;
 }

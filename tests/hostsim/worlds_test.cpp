@@ -18,14 +18,14 @@ namespace {
 
 TEST(Worlds, RowsArePaddedWithAMarkAndACropKeepsLayerPositions)
 {
-    World w(3, 2, PixelFormat::kArgb32, {5, 0, 0});
+    World w(3, 2, PixelFormat::kArgb32, {5, 0, 0, true});
     w.Set(1, 1, {1.0f, 0.2f, 0.4f, 0.6f});
-    EXPECT_EQ(w.pf().rowbytes, 3 * 4 + 5);
+    EXPECT_EQ(w.pf().rowbytes, -(3 * 4 + 5));
     for (A_long y = 0; y < 2; ++y) {
         const auto *pad = reinterpret_cast<const unsigned char *>(w.PixelBytes(2, y)) + 4;
         EXPECT_EQ(std::string(pad, pad + 5), std::string(5, '\xCD'));
     }
-    const World crop = w.Crop({1, 1, 3, 2}, 8);
+    const World crop = w.Crop({1, 1, 3, 2}, {8});
     EXPECT_EQ(crop.origin_x(), 1);
     EXPECT_EQ(crop.pf().rowbytes, 2 * 4 + 8);
     EXPECT_EQ(crop.Get(0, 0), w.Get(1, 1));

@@ -82,6 +82,8 @@ TEST(ReadEffectSettings, SlidersScaleAndClamp)
         {kParamTintMultiplier, 70.7, &EffectSettings::tint_multiplier, static_cast<float>(70.7) / 100.0f},
         {kParamEdgeRange, -5.0, &EffectSettings::edge_range, 0.0f},
         {kParamEdgeRange, nan, &EffectSettings::edge_range, 0.0f},
+        {kParamBlurIntensity, HUGE_VAL, &EffectSettings::blur_intensity, 300.0f},
+        {kParamBlurIntensity, nan, &EffectSettings::blur_intensity, 0.0f},
         {kParamChromaticRange, 60.0, &EffectSettings::chromatic_range, 0.6f},
         {kParamGlassWidth, 0.5, &EffectSettings::glass_width, 1.0f},
         {kParamGlassHeight, nan, &EffectSettings::glass_height, 1.0f},
