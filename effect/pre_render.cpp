@@ -123,28 +123,35 @@ template <typename Pixel> MatteBounds MeasureBoundsAt(const PF_EffectWorld &matt
     A_long top = 0;
     A_long right = 0;
     A_long bottom = 0;
-    for (A_long y = 0; y < matte.height; ++y) {
+    // A row at a time: its first and last visible pixels are all the bounds need.
+    for (A_long y = 0; y < matte.height && matte.data != nullptr; ++y) {
+        const Pixel *row = WorldPixelAt<Pixel>(matte, 0, y);
+        A_long first = -1;
+        A_long last = -1;
+        bool partial = false;
         for (A_long x = 0; x < matte.width; ++x) {
-            const float alpha = WorldAlphaAt<Pixel>(matte, x, y);
-            if (0.995f > alpha) {
-                bounds.has_partial_alpha = true;
-            }
+            const float alpha = ClampUnit(PixelTraits<Pixel>::ToFloat(row[x].alpha)); // WorldAlphaAt
+            partial = partial || 0.995f > alpha;
             if (alpha > 0.003f) {
-                const A_long px = x + matte.origin_x;
-                const A_long py = y + matte.origin_y;
-                if (!any_visible) {
-                    left = px;
-                    top = py;
-                    right = px + 1;
-                    bottom = py + 1;
-                    any_visible = true;
-                } else {
-                    left = std::min(left, px);
-                    top = std::min(top, py);
-                    right = std::max(right, px + 1);
-                    bottom = std::max(bottom, py + 1);
-                }
+                first = first < 0 ? x : first;
+                last = x;
             }
+        }
+        bounds.has_partial_alpha = bounds.has_partial_alpha || partial;
+        if (first < 0) {
+            continue;
+        }
+        const A_long py = y + matte.origin_y;
+        if (!any_visible) {
+            left = first + matte.origin_x;
+            top = py;
+            right = last + matte.origin_x + 1;
+            bottom = py + 1;
+            any_visible = true;
+        } else {
+            left = std::min(left, first + matte.origin_x);
+            right = std::max(right, last + matte.origin_x + 1);
+            bottom = py + 1;
         }
     }
     bounds.valid = true;
