@@ -2,10 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
-#include "cpu/matte_chamfer.h"
+#include "cpu/float_lanes.h"
+#include "cpu/scratch_vector.h"
 #include "model/float_image.h"
 #include "model/pixel_traits.h"
 
@@ -33,10 +35,11 @@ struct CellGrid {
 };
 
 // Boundary cells are the seeds: on the grid's rim or next to an outside cell.
-std::vector<float> SeedDistance(const std::vector<uint8_t> &mask, const CellGrid &grid)
+// Rows [row_begin, row_end) of `dist`, which holds the whole grid.
+void SeedDistanceRows(const ScratchVector<uint8_t> &mask, const CellGrid &grid, A_long row_begin, A_long row_end,
+                      float *dist)
 {
-    std::vector<float> dist(grid.Count(), kUnreached);
-    for (A_long j = 0; j < grid.height; ++j) {
+    for (A_long j = row_begin; j < row_end; ++j) {
         for (A_long i = 0; i < grid.width; ++i) {
             const std::size_t c = grid.At(i, j);
             if (mask[c] == 0) {
@@ -45,87 +48,148 @@ std::vector<float> SeedDistance(const std::vector<uint8_t> &mask, const CellGrid
                        mask[grid.At(i - 1, j)] == 0 || mask[grid.At(i + 1, j)] == 0 ||
                        mask[grid.At(i, j - 1)] == 0 || mask[grid.At(i, j + 1)] == 0) {
                 dist[c] = 0.0f;
+            } else {
+                dist[c] = kUnreached;
             }
         }
     }
-    return dist;
 }
+
+// A neighbour's distance plus the step, or kUnreached (which never lowers a
+// cell: none starts above it) when the neighbour is outside. The sum is taken
+// either way so that the loops below stay free of branches.
+inline float Offer(float neighbour, uint8_t neighbour_inside, float step)
+{
+    const float candidate = neighbour + step;
+    return neighbour_inside != 0 ? candidate : kUnreached;
+}
+
+inline float Lower(float d, float candidate)
+{
+    return candidate < d ? candidate : d;
+}
+
+#if defined(PRISMORA_FLOAT_LANES)
+// The lanes whose mask byte is not 0, for four consecutive cells.
+inline LaneMask InsideLanes(const uint8_t *mask)
+{
+    int32_t bytes;
+    std::memcpy(&bytes, mask, sizeof bytes);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i words = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero);
+    return !LaneMask{_mm_castsi128_ps(_mm_cmpeq_epi32(words, zero))};
+}
+#endif
 
 // Lowers each inside cell of `row` to a neighbour's distance plus the step:
 // first the three neighbours on the row the pass has finished (`previous`, null
 // on the pass's first row), cell by cell, then the neighbour before it along
 // the row, whose own distance is final by then. The result is the smallest of
 // the same candidates the cell-by-cell reading takes, and the same value in any
-// order: they are finite and never -0. An outside neighbour offers kUnreached,
-// which never lowers a cell (none starts above it).
+// order: they are finite and never -0.
 void RelaxRow(float *row, const uint8_t *mask, const float *previous, const uint8_t *previous_mask,
               A_long width, bool rightwards)
 {
     if (previous != nullptr) {
-        for (A_long i = 0; i < width; ++i) {
-            const float straight = previous_mask[i] != 0 ? previous[i] + kOrthogonalStep : kUnreached;
-            const float left =
-                i > 0 && previous_mask[i - 1] != 0 ? previous[i - 1] + kDiagonalStep : kUnreached;
-            const float right =
-                i + 1 < width && previous_mask[i + 1] != 0 ? previous[i + 1] + kDiagonalStep : kUnreached;
+        // The rim cells lack a diagonal; the cells between have both and
+        // are taken four at a time (MinF(c, d) is Lower(d, c)).
+        const auto relax_from_previous = [&](A_long i, bool has_left, bool has_right) {
             float d = row[i];
-            d = straight < d ? straight : d;
-            d = left < d ? left : d;
-            d = right < d ? right : d;
+            d = Lower(d, Offer(previous[i], previous_mask[i], kOrthogonalStep));
+            d = has_left ? Lower(d, Offer(previous[i - 1], previous_mask[i - 1], kDiagonalStep)) : d;
+            d = has_right ? Lower(d, Offer(previous[i + 1], previous_mask[i + 1], kDiagonalStep)) : d;
+            row[i] = mask[i] != 0 ? d : row[i];
+        };
+        relax_from_previous(0, false, width > 1);
+        A_long i = 1;
+#if defined(PRISMORA_FLOAT_LANES)
+        for (; i + kLanes < width; i += kLanes) {
+            const FloatLanes before = FloatLanes::Load(row + i);
+            FloatLanes d = before;
+            d = MinF(Select(InsideLanes(previous_mask + i), FloatLanes::Load(previous + i) + kOrthogonalStep,
+                            kUnreached),
+                     d);
+            d = MinF(Select(InsideLanes(previous_mask + i - 1),
+                            FloatLanes::Load(previous + i - 1) + kDiagonalStep, kUnreached),
+                     d);
+            d = MinF(Select(InsideLanes(previous_mask + i + 1),
+                            FloatLanes::Load(previous + i + 1) + kDiagonalStep, kUnreached),
+                     d);
+            Select(InsideLanes(mask + i), d, before).Store(row + i);
+        }
+#endif
+        for (; i + 1 < width; ++i) {
+            float d = row[i];
+            d = Lower(d, Offer(previous[i], previous_mask[i], kOrthogonalStep));
+            d = Lower(d, Offer(previous[i - 1], previous_mask[i - 1], kDiagonalStep));
+            d = Lower(d, Offer(previous[i + 1], previous_mask[i + 1], kDiagonalStep));
             row[i] = mask[i] != 0 ? d : row[i];
         }
+        if (width > 1) {
+            relax_from_previous(width - 1, true, false);
+        }
     }
-    const auto along = [&](A_long i, A_long before) {
-        if (mask[i] != 0 && mask[before] != 0) {
-            const float candidate = row[before] + kOrthogonalStep;
-            row[i] = candidate < row[i] ? candidate : row[i];
+    // Along the row each cell depends on the one before: the last distance and
+    // mask ride in registers from cell to cell.
+    const auto along = [&](A_long first, A_long step, A_long count) {
+        float before = row[first];
+        uint8_t before_inside = mask[first];
+        for (A_long n = 1, i = first + step; n < count; ++n, i += step) {
+            const uint8_t inside = mask[i];
+            const float offered = Offer(before, before_inside, kOrthogonalStep);
+            const float d = inside != 0 ? Lower(row[i], offered) : row[i];
+            row[i] = d;
+            before = d;
+            before_inside = inside;
         }
     };
     if (rightwards) {
-        for (A_long i = 1; i < width; ++i) {
-            along(i, i - 1);
-        }
+        along(0, 1, width);
     } else {
-        for (A_long i = width - 2; i >= 0; --i) {
-            along(i, i + 1);
-        }
+        along(width - 1, -1, width);
     }
 }
 
-} // namespace
-
-std::vector<float> ChamferDistance(const std::vector<uint8_t> &mask, A_long width, A_long height)
+// Chamfer distance (orthogonal step 1, diagonal 1.4142135) from each inside
+// cell (mask 1) to the shape's boundary, whose cells are 0; -1 at outside
+// cells. Two passes in place, down then up: each cell sees the neighbours
+// already visited in its pass (before it on its row, and on the row before).
+// The passes are serial by nature; the seeds are spread over the threads.
+PF_Err ChamferDistance(const ScratchVector<uint8_t> &mask, const CellGrid &grid, const HostThreads &threads,
+                       ScratchVector<float> &dist)
 {
-    const CellGrid grid{width, height};
-    std::vector<float> dist = SeedDistance(mask, grid);
-    if (width < 1 || height < 1) {
-        return dist;
+    dist.resize(grid.Count());
+    const PF_Err err = threads.ForEachBand(
+        grid.height, [&](A_long begin, A_long end) { SeedDistanceRows(mask, grid, begin, end, dist.data()); });
+    if (err != PF_Err_NONE) {
+        return err;
     }
-    // Two passes in place, down then up: each cell sees the neighbours already
-    // visited in its pass (before it on its row, and on the row before).
     const auto row_of = [&](A_long j) { return dist.data() + grid.At(0, j); };
     const auto mask_of = [&](A_long j) { return mask.data() + grid.At(0, j); };
+    const A_long height = grid.height;
     for (A_long j = 0; j < height; ++j) {
         RelaxRow(row_of(j), mask_of(j), j > 0 ? row_of(j - 1) : nullptr, j > 0 ? mask_of(j - 1) : nullptr,
-                 width, true);
+                 grid.width, true);
     }
     for (A_long j = height - 1; j >= 0; --j) {
         RelaxRow(row_of(j), mask_of(j), j < height - 1 ? row_of(j + 1) : nullptr,
-                 j < height - 1 ? mask_of(j + 1) : nullptr, width, false);
+                 j < height - 1 ? mask_of(j + 1) : nullptr, grid.width, false);
     }
-    return dist;
+    return PF_Err_NONE;
 }
 
-namespace {
-
-void SmoothDistanceRows(const std::vector<uint8_t> &mask, const std::vector<float> &distance, A_long width,
-                        A_long height, A_long row_begin, A_long row_end, std::vector<float> &smoothed)
+// Each inside cell becomes the weighted mean of itself (weight 2) and its
+// inside neighbours among the eight (weight 1); outside cells keep their value.
+void SmoothDistanceRows(const ScratchVector<uint8_t> &mask, const ScratchVector<float> &distance,
+                        const CellGrid &grid, A_long row_begin, A_long row_end, std::vector<float> &smoothed)
 {
-    const CellGrid grid{width, height};
+    const A_long width = grid.width;
+    const A_long height = grid.height;
     for (A_long j = row_begin; j < row_end; ++j) {
         for (A_long i = 0; i < width; ++i) {
             const std::size_t c = grid.At(i, j);
             if (mask[c] == 0) {
+                smoothed[c] = distance[c];
                 continue;
             }
             float sum = 2.0f * distance[c];
@@ -148,14 +212,6 @@ void SmoothDistanceRows(const std::vector<uint8_t> &mask, const std::vector<floa
 }
 
 } // namespace
-
-std::vector<float> SmoothDistance(const std::vector<uint8_t> &mask, const std::vector<float> &distance,
-                                  A_long width, A_long height)
-{
-    std::vector<float> smoothed = distance;
-    SmoothDistanceRows(mask, distance, width, height, 0, height, smoothed);
-    return smoothed;
-}
 
 template <typename Pixel>
 PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const HostThreads &threads)
@@ -181,15 +237,24 @@ PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const Hos
         A_long band_max_x = -1;
         A_long band_max_y = -1;
         for (A_long y = begin; y < end; ++y) {
+            // A row's first visible pixel from the left and its last from the
+            // right: the pixels between them cannot move the bounds.
             const Pixel *row = WorldPixelAt<Pixel>(world, 0, y);
-            for (A_long x = 0; x < world.width; ++x) {
-                if (alpha_at(row, x) > kVisibleAlpha) {
-                    band_min_x = x < band_min_x ? x : band_min_x;
-                    band_min_y = y < band_min_y ? y : band_min_y;
-                    band_max_x = x > band_max_x ? x : band_max_x;
-                    band_max_y = y > band_max_y ? y : band_max_y;
-                }
+            A_long first = 0;
+            while (first < world.width && !(alpha_at(row, first) > kVisibleAlpha)) {
+                ++first;
             }
+            if (first == world.width) {
+                continue;
+            }
+            A_long last = world.width - 1;
+            while (!(alpha_at(row, last) > kVisibleAlpha)) {
+                --last;
+            }
+            band_min_x = first < band_min_x ? first : band_min_x;
+            band_max_x = last > band_max_x ? last : band_max_x;
+            band_min_y = y < band_min_y ? y : band_min_y;
+            band_max_y = y;
         }
         const std::lock_guard<std::mutex> lock(bounds_mutex);
         min_x = band_min_x < min_x ? band_min_x : min_x;
@@ -229,17 +294,17 @@ PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const Hos
     built.height = span_y > 1.0f ? span_y : 1.0f;
 
     const CellGrid grid{built.grid_width, built.grid_height};
-    std::vector<uint8_t> mask(grid.Count(), 0);
-    built.alpha.assign(grid.Count(), 0.0f);
+    ScratchVector<uint8_t> mask(grid.Count());
+    built.alpha.resize(grid.Count());
     err = threads.ForEachBand(grid.height, [&](A_long begin, A_long end) {
         for (A_long j = begin; j < end; ++j) {
             const Pixel *row = WorldPixelAt<Pixel>(world, x0, y0 + j);
+            float *alpha = built.alpha.data() + grid.At(0, j);
+            uint8_t *inside = mask.data() + grid.At(0, j);
             for (A_long i = 0; i < grid.width; ++i) {
                 const float a = alpha_at(row, i);
-                built.alpha[grid.At(i, j)] = a;
-                if (a >= kInsideAlpha) {
-                    mask[grid.At(i, j)] = 1;
-                }
+                alpha[i] = a;
+                inside[i] = a >= kInsideAlpha ? 1 : 0;
             }
         }
     });
@@ -247,10 +312,14 @@ PF_Err BuildMatteField(const PF_EffectWorld &world, MatteField &field, const Hos
         return err;
     }
 
-    const std::vector<float> distance = ChamferDistance(mask, grid.width, grid.height);
-    built.distance = distance;
+    ScratchVector<float> distance;
+    err = ChamferDistance(mask, grid, threads, distance);
+    if (err != PF_Err_NONE) {
+        return err;
+    }
+    built.distance.resize(grid.Count());
     err = threads.ForEachBand(grid.height, [&](A_long begin, A_long end) {
-        SmoothDistanceRows(mask, distance, grid.width, grid.height, begin, end, built.distance);
+        SmoothDistanceRows(mask, distance, grid, begin, end, built.distance);
     });
     if (err != PF_Err_NONE) {
         return err;
