@@ -101,6 +101,16 @@ inline FloatLanes Select(LaneMask mask, FloatLanes a, FloatLanes b)
     return _mm_or_ps(_mm_and_ps(mask.m, a.v), _mm_andnot_ps(mask.m, b.v));
 }
 
+// The bilinear read of a float pixel at its own position, every mix weight 0,
+// with the pixel's four channels in one register: the cell's three mixes
+// ((b - a) * 0 + a), each channel rounding as the scalar mix does.
+inline __m128 ReadAtWholePixel(__m128 p00, __m128 p10, __m128 p01, __m128 p11)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const auto mix = [zero](__m128 a, __m128 b) { return _mm_add_ps(_mm_mul_ps(_mm_sub_ps(b, a), zero), a); };
+    return mix(mix(p00, p10), mix(p01, p11));
+}
+
 // a > b ? a : b (maxps returns its second operand unless the first is greater).
 inline FloatLanes MaxF(FloatLanes a, FloatLanes b)
 {

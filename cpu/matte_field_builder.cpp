@@ -119,11 +119,7 @@ void RelaxRow(float *row, const uint8_t *mask, const float *previous, const uint
         }
 #endif
         for (; i + 1 < width; ++i) {
-            float d = row[i];
-            d = Lower(d, Offer(previous[i], previous_mask[i], kOrthogonalStep));
-            d = Lower(d, Offer(previous[i - 1], previous_mask[i - 1], kDiagonalStep));
-            d = Lower(d, Offer(previous[i + 1], previous_mask[i + 1], kDiagonalStep));
-            row[i] = mask[i] != 0 ? d : row[i];
+            relax_from_previous(i, true, true);
         }
         if (width > 1) {
             relax_from_previous(width - 1, true, false);

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "cpu/cpu_features.h"
+#include "cpu/float_lanes.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -64,9 +65,7 @@ void PassThroughFloatSse2(const PF_PixelFloat *row0, const PF_PixelFloat *row1, 
         const float *b = &row1[i].alpha;
         const __m128 a0 = _mm_loadu_ps(a);
         const __m128 b0 = _mm_loadu_ps(b);
-        const __m128 top = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(a + 4), a0), zero), a0);
-        const __m128 bottom = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(b + 4), b0), zero), b0);
-        const __m128 v = _mm_add_ps(_mm_mul_ps(_mm_sub_ps(bottom, top), zero), top);
+        const __m128 v = ReadAtWholePixel(a0, _mm_loadu_ps(a + 4), b0, _mm_loadu_ps(b + 4));
         // maxps(x, y) and minps(x, y) give y unless x > y (x < y): colour
         // v > 0 ? v : 0 (NaN to 0); alpha 1 < w ? 1 : w over w = 0 > v ? 0 : v
         // (NaN and -0 kept), which is ClampPixelFloat.

@@ -298,11 +298,10 @@ private:
             cell.y0 = row;
             cell.x1 = col + 1 < world.width - 1 ? col + 1 : world.width - 1;
             cell.y1 = row + 1 < world.height - 1 ? row + 1 : world.height - 1;
-            // A float pixel's four channels fill the lanes: the three mixes
-            // of the cell at once, each lane rounding as its channel's scalar
-            // mix does. -0 and infinities give the same bits that way; where
-            // two NaNs meet, which one survives is the compiled scalar read's
-            // choice, so a cell with a NaN tap takes that read.
+            // A float pixel's four channels fill the lanes. -0 and infinities
+            // give the same bits that way; where two NaNs meet, which one
+            // survives is the compiled scalar read's choice, so a cell with a
+            // NaN tap takes that read.
             static_assert(sizeof(PF_PixelFloat) == 4 * sizeof(float), "alpha, red, green, blue");
             const auto load = [&](A_long x, A_long y) {
                 return _mm_loadu_ps(reinterpret_cast<const float *>(WorldPixelAt<Pixel>(world, x, y)));
@@ -314,9 +313,8 @@ private:
             const __m128 nan = _mm_or_ps(_mm_or_ps(_mm_cmpunord_ps(p00, p00), _mm_cmpunord_ps(p10, p10)),
                                          _mm_or_ps(_mm_cmpunord_ps(p01, p01), _mm_cmpunord_ps(p11, p11)));
             if (_mm_movemask_ps(nan) == 0) {
-                const FloatLanes weight = 0.0f;
                 alignas(16) float p[4];
-                Mix(Mix(p00, p10, weight), Mix(p01, p11, weight), weight).Store(p);
+                _mm_store_ps(p, ReadAtWholePixel(p00, p10, p01, p11));
                 return {p[0], p[1], p[2], p[3]};
             }
             return MixTaps<CpuGlassPolicy>(
